@@ -1,0 +1,37 @@
+# Installs the library, its headers, the CMake package Brimsel (target
+# Brimsel::brimsel) and brimsel.pc.
+include(CMakePackageConfigHelpers)
+
+install(TARGETS brimsel EXPORT BrimselTargets
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/brimsel
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development
+  FILES_MATCHING PATTERN "*.h")
+
+set(BRIMSEL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Brimsel)
+install(EXPORT BrimselTargets NAMESPACE Brimsel:: DESTINATION ${BRIMSEL_CMAKE_DIR}
+  COMPONENT Development)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/BrimselConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/BrimselConfig.cmake INSTALL_DESTINATION ${BRIMSEL_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/BrimselConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/BrimselConfig.cmake ${PROJECT_BINARY_DIR}/BrimselConfigVersion.cmake
+  DESTINATION ${BRIMSEL_CMAKE_DIR} COMPONENT Development)
+
+# pkg-config: paths relative to the prefix the package was installed to.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
+  set(BRIMSEL_PC_INCLUDEDIR "${CMAKE_INSTALL_INCLUDEDIR}")
+else()
+  set(BRIMSEL_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
+endif()
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(BRIMSEL_PC_LIBDIR "${CMAKE_INSTALL_LIBDIR}")
+else()
+  set(BRIMSEL_PC_LIBDIR "\${exec_prefix}/${CMAKE_INSTALL_LIBDIR}")
+endif()
+configure_file(${PROJECT_SOURCE_DIR}/cmake/brimsel.pc.in ${PROJECT_BINARY_DIR}/brimsel.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/brimsel.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT Development)

@@ -1,0 +1,26 @@
+# Compiler settings shared by every target of the tree.
+
+# brimsel_warnings(<target>): the warning level every target of ours builds at.
+function(brimsel_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /WX /permissive- /utf-8)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror)
+  endif()
+endfunction()
+
+if(BRIMSEL_SANITIZE)
+  if(MSVC)
+    message(FATAL_ERROR "BRIMSEL_SANITIZE is for GCC and Clang builds")
+  endif()
+  add_compile_options(-fsanitize=${BRIMSEL_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${BRIMSEL_SANITIZE})
+endif()
+
+# Every executable and DLL lands in one folder, so that Windows (and Wine) find
+# brimsel.dll next to the programs that load it.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/lib)
+set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/lib)
+
+find_package(Threads REQUIRED)

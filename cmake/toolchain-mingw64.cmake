@@ -1,0 +1,18 @@
+# Cross-build for 64-bit Windows with mingw-w64 (posix threads), tests run under Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(BRIMSEL_MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER   ${BRIMSEL_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${BRIMSEL_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER  ${BRIMSEL_MINGW_PREFIX}-windres)
+set(CMAKE_MC_COMPILER  ${BRIMSEL_MINGW_PREFIX}-windmc)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${BRIMSEL_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Programs built here run under Wine; the wrapper finds Wine and the mingw runtime DLLs.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)

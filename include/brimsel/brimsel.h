@@ -1,0 +1,8 @@
+// The whole Brimsel Foundation Class Library in one include.
+#ifndef BRIMSEL_BRIMSEL_H
+#define BRIMSEL_BRIMSEL_H
+
+#include <brimsel/exception.h>
+#include <brimsel/util.h>
+
+#endif  // BRIMSEL_BRIMSEL_H

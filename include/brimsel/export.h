@@ -1,0 +1,25 @@
+// Symbol export for the Brimsel shared library.
+//
+// Every public class and free function of the library is marked BRIMSEL_API.
+// On Linux the library is built with hidden visibility, so only what carries
+// the mark is exported; on Windows the mark exports from brimsel.dll while it
+// is built (BRIMSEL_BUILDING) and imports into programs that use it. Define
+// BRIMSEL_STATIC when building or using a static copy of the library.
+#ifndef BRIMSEL_EXPORT_H
+#define BRIMSEL_EXPORT_H
+
+#if defined(BRIMSEL_STATIC)
+#define BRIMSEL_API
+#elif defined(_WIN32)
+#if defined(BRIMSEL_BUILDING)
+#define BRIMSEL_API __declspec(dllexport)
+#else
+#define BRIMSEL_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__) || defined(__clang__)
+#define BRIMSEL_API __attribute__((visibility("default")))
+#else
+#define BRIMSEL_API
+#endif
+
+#endif  // BRIMSEL_EXPORT_H

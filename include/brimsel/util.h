@@ -1,0 +1,83 @@
+// Text helpers, the string list, CRC-32 and other small free functions.
+//
+// All text is handled as bytes in std::string; no character set is assumed.
+// White space for the trimming functions is exactly the blank (0x20) and the
+// horizontal tab (0x09). None of the text helpers throws a Brimsel::Exception;
+// only the standard library's own failures (memory exhaustion) can escape, and
+// then the string being changed is left as it was.
+#ifndef BRIMSEL_UTIL_H
+#define BRIMSEL_UTIL_H
+
+#include <brimsel/export.h>
+
+#include <climits>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Brimsel {
+
+// The library's list of strings: a std::vector<std::string> under its own
+// name, with every operation of the vector. It adds no fields and no virtual
+// operations (and has no virtual destructor: do not delete it through a
+// pointer to the vector).
+class StringList : public std::vector<std::string> {
+ public:
+  StringList() = default;
+  StringList(const StringList&) = default;
+  StringList(StringList&&) noexcept = default;
+  StringList& operator=(const StringList&) = default;
+  StringList& operator=(StringList&&) noexcept = default;
+  ~StringList() = default;
+};
+
+// Removes leading blanks and tabs from `s` in place and returns `s`. A string
+// made only of blanks and tabs becomes empty.
+BRIMSEL_API std::string& ltrim(std::string& s);
+// Removes trailing blanks and tabs from `s` in place and returns `s`. A string
+// made only of blanks and tabs becomes empty.
+BRIMSEL_API std::string& rtrim(std::string& s);
+// rtrim, then ltrim, of the same string; returns `s`. Carriage returns, line
+// feeds and other control characters are kept.
+BRIMSEL_API std::string& trim(std::string& s);
+
+// Replaces every occurrence of `from` in `s` by `to`, in place. Occurrences
+// are taken left to right without overlap, and text just inserted is never
+// searched again: "aaa" with "aa" -> "b" gives "ba"; "aa" with "a" -> "aa"
+// gives "aaaa"; "aabb" with "ab" -> "" gives "ab". An empty `from` changes
+// nothing. Runs in one pass, linear in the size of `s` and the result.
+BRIMSEL_API void replace(std::string& s, const std::string& from, const std::string& to);
+
+// Splits `s` at any character of `delimiters`. Leading, trailing and repeated
+// delimiters yield no tokens (",a,,b," at "," gives "a", "b"; a string made
+// only of delimiters gives an empty list), except that the empty string gives
+// one empty token. With an empty delimiter set a non-empty `s` is one token.
+// Tokens are not trimmed.
+BRIMSEL_API StringList tokenize(const std::string& s, const std::string& delimiters);
+// Splits `s` at every `delimiter`, keeping empty tokens: "a,,b" gives "a", "",
+// "b"; "a," gives "a", ""; the empty string gives one empty token.
+BRIMSEL_API StringList tokenize(const std::string& s, char delimiter);
+
+// The 32-bit CRC register: unsigned long where that is 32 bits wide (Windows),
+// otherwise a 32-bit unsigned type, so that the register never holds more.
+#if ULONG_MAX == 0xFFFFFFFFUL
+typedef unsigned long CrcRegister;
+#else
+typedef std::uint32_t CrcRegister;
+#endif
+
+// Runs the CRC-32 register `crc` (polynomial 0x04C11DB7, most significant bit
+// first) over `len` bytes from `buf` and returns the updated register. The
+// register is neither inverted before the first byte nor after the last: the
+// caller chooses the starting value and any final XOR. From 0xFFFFFFFF over
+// "123456789" it gives 0x0376E6E7 (CRC-32/MPEG-2); with a final XOR of
+// 0xFFFFFFFF, 0xFC891918 (CRC-32/BZIP2). A `len` of 0 returns `crc`; calls
+// chain (two pieces give the same result as the whole). Allocates nothing;
+// safe to call from many threads at once.
+BRIMSEL_API CrcRegister crc32(CrcRegister crc, unsigned char* buf, CrcRegister len);
+// The same for a read-only buffer.
+BRIMSEL_API CrcRegister crc32(CrcRegister crc, const unsigned char* buf, CrcRegister len);
+
+}  // namespace Brimsel
+
+#endif  // BRIMSEL_UTIL_H

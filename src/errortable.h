@@ -1,0 +1,21 @@
+// The library's table of error codes (internal; exported for the tests only).
+#ifndef BRIMSEL_SRC_ERRORTABLE_H
+#define BRIMSEL_SRC_ERRORTABLE_H
+
+#include <brimsel/export.h>
+
+namespace Brimsel {
+namespace detail {
+
+struct ErrorCodeEntry {
+  int nCode;
+  const char* pszExplanation;  // null in the closing entry
+};
+
+// The table in its fixed order, closed by an entry whose explanation is null.
+BRIMSEL_API extern const ErrorCodeEntry aErrorCodes[];
+
+}  // namespace detail
+}  // namespace Brimsel
+
+#endif  // BRIMSEL_SRC_ERRORTABLE_H
