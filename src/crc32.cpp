@@ -1,4 +1,6 @@
-// CRC-32 register update, polynomial 0x04C11DB7, most significant bit first.
+// CRC-32 register update, polynomial 0x04C11DB7, most significant bit first:
+// the portable slicing path and the choice between it and the carry-less
+// multiplication path (crc32_clmul.cpp).
 #include <brimsel/util.h>
 
 #include <array>
@@ -53,8 +55,12 @@ std::uint32_t crc32Slicing(std::uint32_t crc, const unsigned char* p, std::size_
 
 CrcRegister crc32(CrcRegister crc, const unsigned char* buf, CrcRegister len) {
   if (len == 0) return crc;
-  return static_cast<CrcRegister>(
-      detail::crc32Slicing(static_cast<std::uint32_t>(crc), buf, static_cast<std::size_t>(len)));
+  const std::uint32_t r = static_cast<std::uint32_t>(crc);
+  const std::size_t n = static_cast<std::size_t>(len);
+  // Short inputs stay on the slicing path, which has no setup to pay for.
+  if (n >= detail::kCrcBulkMinimum && detail::crc32BulkActive())
+    return static_cast<CrcRegister>(detail::crc32Bulk(r, buf, n));
+  return static_cast<CrcRegister>(detail::crc32Slicing(r, buf, n));
 }
 
 CrcRegister crc32(CrcRegister crc, unsigned char* buf, CrcRegister len) {

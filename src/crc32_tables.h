@@ -41,6 +41,55 @@ static_assert(kCrcTables[0][255] == 0xB1F740B4u, "CRC table entry 255");
 // the tests, which compare every path against a bit-by-bit reference.
 BRIMSEL_API std::uint32_t crc32Slicing(std::uint32_t crc, const unsigned char* p, std::size_t len);
 
+// Polynomial arithmetic behind the carry-less multiplication path. A 32-bit
+// value stands for a polynomial over GF(2) whose coefficient of x^i is bit i;
+// P is x^32 + kCrcPolynomial.
+//
+// x^n mod P. Running the register over one byte multiplies it by x^8 modulo
+// P, so these are the factors that move a partial result across n bits of
+// message in one multiplication.
+constexpr std::uint32_t xPowModP(unsigned n) {
+  std::uint32_t r = 1;
+  for (unsigned i = 0; i < n; ++i) r = (r & 0x80000000u) ? (r << 1) ^ kCrcPolynomial : (r << 1);
+  return r;
+}
+
+// floor(x^64 / P), 33 bits: the quotient estimate of the Barrett reduction
+// that turns a 64-bit product into the 32-bit register without a division.
+constexpr std::uint64_t barrettQuotient() {
+  // The top step of the long division is taken by hand: it cancels x^64
+  // (which does not fit in 64 bits) and leaves kCrcPolynomial * x^32.
+  const std::uint64_t fullPolynomial = (std::uint64_t(1) << 32) | kCrcPolynomial;
+  std::uint64_t quotient = std::uint64_t(1) << 32;
+  std::uint64_t rest = std::uint64_t(kCrcPolynomial) << 32;
+  for (int d = 63; d >= 32; --d) {
+    if ((rest >> d) & 1u) {
+      quotient |= std::uint64_t(1) << (d - 32);
+      rest ^= fullPolynomial << (d - 32);
+    }
+  }
+  return quotient;
+}
+
+static_assert(xPowModP(31) == 0x80000000u && xPowModP(32) == kCrcPolynomial, "x^n mod P");
+static_assert(barrettQuotient() == 0x104D101DFull, "Barrett quotient of P");
+
+// Inputs shorter than this always take the slicing path: below it the setup
+// of the folding loop costs more than it saves.
+constexpr std::size_t kCrcBulkMinimum = 256;
+
+// True when crc32 may use the carry-less multiplication path: the processor
+// has it and the tests have not switched it off.
+BRIMSEL_API bool crc32BulkActive();
+// Test switch: `true` makes every crc32 call take the slicing path, so both
+// paths are covered on any machine; `false` restores the choice by processor.
+BRIMSEL_API void forceCrc32Fallback(bool force);
+// The carry-less multiplication path itself for `len` >= kCrcBulkMinimum;
+// only to be called when the processor has it (crc32BulkSupported()).
+std::uint32_t crc32Bulk(std::uint32_t crc, const unsigned char* p, std::size_t len);
+// Whether this processor and build have the carry-less multiplication path.
+BRIMSEL_API bool crc32BulkSupported();
+
 }  // namespace detail
 }  // namespace Brimsel
 
