@@ -1,6 +1,6 @@
 // CRC-32 register update, polynomial 0x04C11DB7, most significant bit first:
-// the portable slicing path and the choice between it and the carry-less
-// multiplication path (crc32_clmul.cpp).
+// the portable slicing path, and the choice between it and the carry-less
+// multiplication paths (crc32_clmul.cpp).
 #include <brimsel/util.h>
 
 #include <array>
@@ -24,11 +24,9 @@ inline std::uint32_t loadBigEndian(const unsigned char* p) {
          std::uint32_t(p[3]);
 }
 
-}  // namespace
-
-namespace detail {
-
-std::uint32_t crc32Slicing(std::uint32_t crc, const unsigned char* p, std::size_t len) {
+// Kept local so that crc32 calls it directly rather than through the
+// exported (and so interposable) detail::crc32Slicing.
+inline std::uint32_t slicingUpdate(std::uint32_t crc, const unsigned char* p, std::size_t len) {
   // Sixteen bytes per step: the register is folded into the first four and
   // each byte looks up the table of its distance from the end of the block.
   while (len >= 16) {
@@ -51,6 +49,14 @@ std::uint32_t crc32Slicing(std::uint32_t crc, const unsigned char* p, std::size_
   return crc;
 }
 
+}  // namespace
+
+namespace detail {
+
+std::uint32_t crc32Slicing(std::uint32_t crc, const unsigned char* p, std::size_t len) {
+  return slicingUpdate(crc, p, len);
+}
+
 }  // namespace detail
 
 CrcRegister crc32(CrcRegister crc, const unsigned char* buf, CrcRegister len) {
@@ -58,9 +64,8 @@ CrcRegister crc32(CrcRegister crc, const unsigned char* buf, CrcRegister len) {
   const std::uint32_t r = static_cast<std::uint32_t>(crc);
   const std::size_t n = static_cast<std::size_t>(len);
   // Short inputs stay on the slicing path, which has no setup to pay for.
-  if (n >= detail::kCrcBulkMinimum && detail::crc32BulkActive())
-    return static_cast<CrcRegister>(detail::crc32Bulk(r, buf, n));
-  return static_cast<CrcRegister>(detail::crc32Slicing(r, buf, n));
+  if (n >= detail::kCrcBulkMinimum) return static_cast<CrcRegister>(detail::crc32Bulk(r, buf, n));
+  return static_cast<CrcRegister>(slicingUpdate(r, buf, n));
 }
 
 CrcRegister crc32(CrcRegister crc, unsigned char* buf, CrcRegister len) {

@@ -1,16 +1,21 @@
-// The bulk path of the CRC-32 register by carry-less multiplication
-// (PCLMULQDQ), chosen at run time on x86-64 processors that have it.
+// The bulk paths of the CRC-32 register by carry-less multiplication, chosen
+// at run time on x86-64 processors that have it.
 //
 // The message is read as one long polynomial, first bit highest. Sixteen
 // bytes, byte-swapped so that the first byte is the most significant, form a
 // 128-bit polynomial; multiplying a 128-bit partial result by x^D modulo P
 // ("folding" it D bits further down the message) takes two carry-less
 // products of its 64-bit halves with the constants x^(D+64) mod P and
-// x^D mod P. Eight such lanes run side by side over 128-byte strides to hide
-// the latency of the multiplier, are folded into one, and the final 128 bits
-// are reduced to the 32-bit register, the last step by Barrett reduction.
-// The register's own value enters as the top 32 bits of the first block,
-// which is exactly what the byte-at-a-time update does with it.
+// x^D mod P. Several lanes run side by side to hide the latency of the
+// multiplier, are folded into one, and the final 128 bits are reduced to the
+// 32-bit register, the last step by Barrett reduction. The register's own
+// value enters as the top 32 bits of the first block, which is exactly what
+// the byte-at-a-time update does with it.
+//
+// Two widths: PCLMULQDQ on 128-bit registers, and VPCLMULQDQ with AVX2 on
+// 256-bit registers, which folds two blocks per instruction. Each is compiled
+// for its own instruction set only (the rest of the library keeps the
+// baseline) and runs only after the processor has been asked.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -19,13 +24,12 @@
 #include "platform/cpu.h"
 
 #if defined(BRIMSEL_CPU_X86_64)
-#include <immintrin.h>
 #if defined(__GNUC__) || defined(__clang__)
-// Only these functions use the instructions; the rest of the library keeps
-// the baseline instruction set, and the dispatch below checks the processor.
 #define BRIMSEL_CLMUL_TARGET __attribute__((target("pclmul,sse4.1,ssse3")))
+#define BRIMSEL_WIDE_CLMUL_TARGET __attribute__((target("vpclmulqdq,avx2,pclmul,sse4.1,ssse3")))
 #else
 #define BRIMSEL_CLMUL_TARGET
+#define BRIMSEL_WIDE_CLMUL_TARGET
 #endif
 #endif
 
@@ -38,110 +42,189 @@ namespace {
 
 constexpr long long k(unsigned n) { return static_cast<long long>(xPowModP(n)); }
 
+// Byte order within each 16-byte lane reversed: first byte most significant.
+#define BRIMSEL_CRC_SWAP_BYTES 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
+
 BRIMSEL_CLMUL_TARGET inline __m128i loadSwapped(const unsigned char* p, __m128i swap) {
   return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), swap);
 }
 
-// x * x^D mod P (up to 96 bits) for the constants {x^(D+64) mod P, x^D mod P}, plus `next`.
+// x * x^D mod P (up to 96 bits) for constants {x^(D+64) mod P, x^D mod P}, plus `next`.
 BRIMSEL_CLMUL_TARGET inline __m128i fold(__m128i x, __m128i constants, __m128i next) {
   const __m128i high = _mm_clmulepi64_si128(x, constants, 0x11);
   const __m128i low = _mm_clmulepi64_si128(x, constants, 0x00);
   return _mm_xor_si128(_mm_xor_si128(high, low), next);
 }
 
-BRIMSEL_CLMUL_TARGET std::uint32_t clmulUpdate(std::uint32_t crc, const unsigned char* p,
-                                              std::size_t len) {
-  const __m128i swap = _mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-  const __m128i by1024 = _mm_set_epi64x(k(1024 + 64), k(1024));
+// Eight consecutive 16-byte partial results x[0..7] (x[7] last), then `len`
+// more bytes at `p`: folds the lanes into one, takes whole blocks, reduces
+// to the register and leaves the last few bytes to the slicing path.
+BRIMSEL_CLMUL_TARGET inline std::uint32_t finish(const __m128i x[8], const unsigned char* p,
+                                                 std::size_t len) {
+  const __m128i swap = _mm_set_epi8(BRIMSEL_CRC_SWAP_BYTES);
   const __m128i by128 = _mm_set_epi64x(k(128 + 64), k(128));
-
-  __m128i x0 = _mm_xor_si128(loadSwapped(p, swap), _mm_set_epi32(static_cast<int>(crc), 0, 0, 0));
-  __m128i x1 = loadSwapped(p + 16, swap);
-  __m128i x2 = loadSwapped(p + 32, swap);
-  __m128i x3 = loadSwapped(p + 48, swap);
-  __m128i x4 = loadSwapped(p + 64, swap);
-  __m128i x5 = loadSwapped(p + 80, swap);
-  __m128i x6 = loadSwapped(p + 96, swap);
-  __m128i x7 = loadSwapped(p + 112, swap);
-  p += 128;
-  len -= 128;
-  while (len >= 128) {
-    x0 = fold(x0, by1024, loadSwapped(p, swap));
-    x1 = fold(x1, by1024, loadSwapped(p + 16, swap));
-    x2 = fold(x2, by1024, loadSwapped(p + 32, swap));
-    x3 = fold(x3, by1024, loadSwapped(p + 48, swap));
-    x4 = fold(x4, by1024, loadSwapped(p + 64, swap));
-    x5 = fold(x5, by1024, loadSwapped(p + 80, swap));
-    x6 = fold(x6, by1024, loadSwapped(p + 96, swap));
-    x7 = fold(x7, by1024, loadSwapped(p + 112, swap));
-    p += 128;
-    len -= 128;
-  }
-
-  // Lane i sits 128 * (7 - i) bits before the end of the stride.
-  __m128i x = fold(x0, by128, x1);
-  x = fold(x, by128, x2);
-  x = fold(x, by128, x3);
-  x = fold(x, by128, x4);
-  x = fold(x, by128, x5);
-  x = fold(x, by128, x6);
-  x = fold(x, by128, x7);
+  __m128i r = x[0];
+  for (int i = 1; i < 8; ++i) r = fold(r, by128, x[i]);
   while (len >= 16) {
-    x = fold(x, by128, loadSwapped(p, swap));
+    r = fold(r, by128, loadSwapped(p, swap));
     p += 16;
     len -= 16;
   }
 
-  // The register is x * x^32 mod P. With x = H x^64 + L: H x^96 + L x^32 is
+  // The register is r * x^32 mod P. With r = H x^64 + L: H x^96 + L x^32 is
   // congruent to H (x^96 mod P) + L x^32, 96 bits; its top 32 bits times
   // (x^64 mod P) bring it to 64 bits.
   const __m128i reduce = _mm_set_epi64x(k(64), k(96));
-  __m128i t = _mm_xor_si128(_mm_clmulepi64_si128(x, reduce, 0x01), _mm_slli_si128(_mm_move_epi64(x), 4));
+  __m128i t = _mm_xor_si128(_mm_clmulepi64_si128(r, reduce, 0x01), _mm_slli_si128(_mm_move_epi64(r), 4));
   t = _mm_xor_si128(_mm_clmulepi64_si128(t, reduce, 0x11), _mm_move_epi64(t));
 
-  // Barrett: for R = A x^32 + B, R mod P = B + low32((floor(A * mu / x^32)) * P).
+  // Barrett: for R = A x^32 + B, R mod P = B + low32(floor(A * mu / x^32) * P).
   const __m128i barrett = _mm_set_epi64x(static_cast<long long>(kCrcPolynomial),
                                          static_cast<long long>(barrettQuotient()));
   const __m128i a = _mm_srli_epi64(t, 32);
   const __m128i q = _mm_srli_epi64(_mm_clmulepi64_si128(a, barrett, 0x00), 32);
   const __m128i qp = _mm_clmulepi64_si128(q, barrett, 0x10);
-  crc = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_xor_si128(t, qp)));
+  const std::uint32_t crc = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_xor_si128(t, qp)));
 
   return len != 0 ? crc32Slicing(crc, p, len) : crc;
 }
 
-bool processorHasBulkPath() {
+// Eight 128-bit lanes over 128-byte strides. Needs len >= 128.
+BRIMSEL_CLMUL_TARGET std::uint32_t clmulUpdate(std::uint32_t crc, const unsigned char* p,
+                                              std::size_t len) {
+  const __m128i swap = _mm_set_epi8(BRIMSEL_CRC_SWAP_BYTES);
+  const __m128i by1024 = _mm_set_epi64x(k(1024 + 64), k(1024));
+
+  __m128i x[8];
+  x[0] = _mm_xor_si128(loadSwapped(p, swap), _mm_set_epi32(static_cast<int>(crc), 0, 0, 0));
+  x[1] = loadSwapped(p + 16, swap);
+  x[2] = loadSwapped(p + 32, swap);
+  x[3] = loadSwapped(p + 48, swap);
+  x[4] = loadSwapped(p + 64, swap);
+  x[5] = loadSwapped(p + 80, swap);
+  x[6] = loadSwapped(p + 96, swap);
+  x[7] = loadSwapped(p + 112, swap);
+  p += 128;
+  len -= 128;
+  while (len >= 128) {
+    x[0] = fold(x[0], by1024, loadSwapped(p, swap));
+    x[1] = fold(x[1], by1024, loadSwapped(p + 16, swap));
+    x[2] = fold(x[2], by1024, loadSwapped(p + 32, swap));
+    x[3] = fold(x[3], by1024, loadSwapped(p + 48, swap));
+    x[4] = fold(x[4], by1024, loadSwapped(p + 64, swap));
+    x[5] = fold(x[5], by1024, loadSwapped(p + 80, swap));
+    x[6] = fold(x[6], by1024, loadSwapped(p + 96, swap));
+    x[7] = fold(x[7], by1024, loadSwapped(p + 112, swap));
+    p += 128;
+    len -= 128;
+  }
+  return finish(x, p, len);
+}
+
+BRIMSEL_WIDE_CLMUL_TARGET inline __m256i loadSwapped(const unsigned char* p, __m256i swap) {
+  return _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), swap);
+}
+
+BRIMSEL_WIDE_CLMUL_TARGET inline __m256i fold(__m256i x, __m256i constants, __m256i next) {
+  const __m256i high = _mm256_clmulepi64_epi128(x, constants, 0x11);
+  const __m256i low = _mm256_clmulepi64_epi128(x, constants, 0x00);
+  return _mm256_xor_si256(_mm256_xor_si256(high, low), next);
+}
+
+// Eight 256-bit lanes (sixteen blocks) over 256-byte strides, then four over
+// 128-byte strides. Lane i holds blocks 2i (low half) and 2i+1 (high half)
+// of its stride. Needs len >= 256.
+BRIMSEL_WIDE_CLMUL_TARGET std::uint32_t wideClmulUpdate(std::uint32_t crc, const unsigned char* p,
+                                                       std::size_t len) {
+  const __m256i swap = _mm256_set_epi8(BRIMSEL_CRC_SWAP_BYTES, BRIMSEL_CRC_SWAP_BYTES);
+  const __m256i by2048 = _mm256_set_epi64x(k(2048 + 64), k(2048), k(2048 + 64), k(2048));
+  const __m256i by1024 = _mm256_set_epi64x(k(1024 + 64), k(1024), k(1024 + 64), k(1024));
+
+  __m256i y0 = _mm256_xor_si256(loadSwapped(p, swap),
+                                _mm256_set_epi32(0, 0, 0, 0, static_cast<int>(crc), 0, 0, 0));
+  __m256i y1 = loadSwapped(p + 32, swap);
+  __m256i y2 = loadSwapped(p + 64, swap);
+  __m256i y3 = loadSwapped(p + 96, swap);
+  __m256i y4 = loadSwapped(p + 128, swap);
+  __m256i y5 = loadSwapped(p + 160, swap);
+  __m256i y6 = loadSwapped(p + 192, swap);
+  __m256i y7 = loadSwapped(p + 224, swap);
+  p += 256;
+  len -= 256;
+  while (len >= 256) {
+    y0 = fold(y0, by2048, loadSwapped(p, swap));
+    y1 = fold(y1, by2048, loadSwapped(p + 32, swap));
+    y2 = fold(y2, by2048, loadSwapped(p + 64, swap));
+    y3 = fold(y3, by2048, loadSwapped(p + 96, swap));
+    y4 = fold(y4, by2048, loadSwapped(p + 128, swap));
+    y5 = fold(y5, by2048, loadSwapped(p + 160, swap));
+    y6 = fold(y6, by2048, loadSwapped(p + 192, swap));
+    y7 = fold(y7, by2048, loadSwapped(p + 224, swap));
+    p += 256;
+    len -= 256;
+  }
+  // The first half of the stride lies 1024 bits before the second.
+  y0 = fold(y0, by1024, y4);
+  y1 = fold(y1, by1024, y5);
+  y2 = fold(y2, by1024, y6);
+  y3 = fold(y3, by1024, y7);
+  if (len >= 128) {
+    y0 = fold(y0, by1024, loadSwapped(p, swap));
+    y1 = fold(y1, by1024, loadSwapped(p + 32, swap));
+    y2 = fold(y2, by1024, loadSwapped(p + 64, swap));
+    y3 = fold(y3, by1024, loadSwapped(p + 96, swap));
+    p += 128;
+    len -= 128;
+  }
+  const __m128i x[8] = {_mm256_castsi256_si128(y0), _mm256_extracti128_si256(y0, 1),
+                        _mm256_castsi256_si128(y1), _mm256_extracti128_si256(y1, 1),
+                        _mm256_castsi256_si128(y2), _mm256_extracti128_si256(y2, 1),
+                        _mm256_castsi256_si128(y3), _mm256_extracti128_si256(y3, 1)};
+  return finish(x, p, len);
+}
+
+#undef BRIMSEL_CRC_SWAP_BYTES
+
+CrcPath processorPath() {
   const platform::CpuFeatures f = platform::cpuFeatures();
-  return f.pclmul && f.ssse3 && f.sse41;
+  if (!(f.pclmul && f.ssse3 && f.sse41)) return CrcPath::Slicing;
+  return f.avx2 && f.vpclmulqdq ? CrcPath::WideClmul : CrcPath::Clmul;
 }
 
 #else
 
-bool processorHasBulkPath() { return false; }
+CrcPath processorPath() { return CrcPath::Slicing; }
 
 #endif
 
-// Read at load time. A crc32 call from another library's static constructor
-// that runs earlier sees false and takes the slicing path, which is correct.
-const bool kBulkSupported = processorHasBulkPath();
-std::atomic<bool> forcedFallback{false};
+// Both read at load time. A crc32 call from another library's static
+// constructor that runs earlier sees zero, the slicing path, which is correct.
+const CrcPath kSupportedPath = processorPath();
+std::atomic<int> activePath{static_cast<int>(kSupportedPath)};
 
 }  // namespace
 
-bool crc32BulkSupported() { return kBulkSupported; }
+CrcPath crc32SupportedPath() { return kSupportedPath; }
 
-bool crc32BulkActive() {
-  return kBulkSupported && !forcedFallback.load(std::memory_order_relaxed);
+CrcPath crc32ActivePath() { return static_cast<CrcPath>(activePath.load(std::memory_order_relaxed)); }
+
+void limitCrc32Path(CrcPath path) {
+  const int limit = static_cast<int>(path);
+  const int supported = static_cast<int>(kSupportedPath);
+  activePath.store(limit < supported ? limit : supported, std::memory_order_relaxed);
 }
 
-void forceCrc32Fallback(bool force) { forcedFallback.store(force, std::memory_order_relaxed); }
-
 std::uint32_t crc32Bulk(std::uint32_t crc, const unsigned char* p, std::size_t len) {
+  switch (crc32ActivePath()) {
 #if defined(BRIMSEL_CPU_X86_64)
-  return clmulUpdate(crc, p, len);
-#else
-  return crc32Slicing(crc, p, len);
+    case CrcPath::WideClmul:
+      return wideClmulUpdate(crc, p, len);
+    case CrcPath::Clmul:
+      return clmulUpdate(crc, p, len);
 #endif
+    default:
+      return crc32Slicing(crc, p, len);
+  }
 }
 
 }  // namespace detail

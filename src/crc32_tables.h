@@ -78,17 +78,21 @@ static_assert(barrettQuotient() == 0x104D101DFull, "Barrett quotient of P");
 // of the folding loop costs more than it saves.
 constexpr std::size_t kCrcBulkMinimum = 256;
 
-// True when crc32 may use the carry-less multiplication path: the processor
-// has it and the tests have not switched it off.
-BRIMSEL_API bool crc32BulkActive();
-// Test switch: `true` makes every crc32 call take the slicing path, so both
-// paths are covered on any machine; `false` restores the choice by processor.
-BRIMSEL_API void forceCrc32Fallback(bool force);
-// The carry-less multiplication path itself for `len` >= kCrcBulkMinimum;
-// only to be called when the processor has it (crc32BulkSupported()).
+// The ways crc32 can run, slowest first: slicing tables; carry-less
+// multiplication on 128-bit registers (PCLMULQDQ); the same on 256-bit
+// registers (VPCLMULQDQ with AVX2), two blocks per instruction.
+enum class CrcPath { Slicing = 0, Clmul = 1, WideClmul = 2 };
+
+// The fastest path this processor and build offer.
+BRIMSEL_API CrcPath crc32SupportedPath();
+// The path crc32 takes for inputs of at least kCrcBulkMinimum bytes.
+BRIMSEL_API CrcPath crc32ActivePath();
+// Test switch: crc32 uses at most `path` (and never more than the processor
+// offers), so every path is covered on any machine; CrcPath::WideClmul
+// restores the choice by processor.
+BRIMSEL_API void limitCrc32Path(CrcPath path);
+// The register over `len` >= kCrcBulkMinimum bytes by the active path.
 std::uint32_t crc32Bulk(std::uint32_t crc, const unsigned char* p, std::size_t len);
-// Whether this processor and build have the carry-less multiplication path.
-BRIMSEL_API bool crc32BulkSupported();
 
 }  // namespace detail
 }  // namespace Brimsel

@@ -77,26 +77,46 @@ TEST(Crc32, FoldingConstantsMatchTheRegister) {
   EXPECT_EQ(low >> 32, 0u);         // nothing else at or above x^32
 }
 
-TEST(Crc32, BulkPathFollowsTheProcessor) {
+using Brimsel::detail::CrcPath;
+
+TEST(Crc32, PathFollowsTheProcessor) {
   const Brimsel::platform::CpuFeatures f = Brimsel::platform::cpuFeatures();
-  EXPECT_EQ(Brimsel::detail::crc32BulkSupported(), f.pclmul && f.ssse3 && f.sse41);
-  Brimsel::detail::forceCrc32Fallback(true);
-  EXPECT_FALSE(Brimsel::detail::crc32BulkActive());
-  Brimsel::detail::forceCrc32Fallback(false);
-  EXPECT_EQ(Brimsel::detail::crc32BulkActive(), Brimsel::detail::crc32BulkSupported());
+  const bool narrow = f.pclmul && f.ssse3 && f.sse41;
+  const CrcPath expected = !narrow ? CrcPath::Slicing
+                           : (f.avx2 && f.vpclmulqdq) ? CrcPath::WideClmul
+                                                      : CrcPath::Clmul;
+  EXPECT_EQ(Brimsel::detail::crc32SupportedPath(), expected);
+  EXPECT_EQ(Brimsel::detail::crc32ActivePath(), expected);
+  // The switch lowers the path but never raises it above the processor's.
+  Brimsel::detail::limitCrc32Path(CrcPath::Slicing);
+  EXPECT_EQ(Brimsel::detail::crc32ActivePath(), CrcPath::Slicing);
+  Brimsel::detail::limitCrc32Path(CrcPath::Clmul);
+  EXPECT_EQ(Brimsel::detail::crc32ActivePath(), narrow ? CrcPath::Clmul : CrcPath::Slicing);
+  Brimsel::detail::limitCrc32Path(CrcPath::WideClmul);
+  EXPECT_EQ(Brimsel::detail::crc32ActivePath(), expected);
 }
 
-// Every test below runs once on the processor's own choice of path and once
-// with the slicing path forced.
-class Crc32Paths : public ::testing::TestWithParam<bool> {
+// Every test below runs once on each path; a path this processor lacks is
+// skipped rather than silently replaced by a slower one.
+class Crc32Paths : public ::testing::TestWithParam<CrcPath> {
  protected:
-  void SetUp() override { Brimsel::detail::forceCrc32Fallback(GetParam()); }
-  void TearDown() override { Brimsel::detail::forceCrc32Fallback(false); }
+  void SetUp() override {
+    if (static_cast<int>(GetParam()) > static_cast<int>(Brimsel::detail::crc32SupportedPath()))
+      GTEST_SKIP() << "this processor lacks the path";
+    Brimsel::detail::limitCrc32Path(GetParam());
+    ASSERT_EQ(Brimsel::detail::crc32ActivePath(), GetParam());
+  }
+  void TearDown() override { Brimsel::detail::limitCrc32Path(CrcPath::WideClmul); }
 };
 
-INSTANTIATE_TEST_SUITE_P(BothPaths, Crc32Paths, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? std::string("Slicing") : std::string("ByProcessor");
+INSTANTIATE_TEST_SUITE_P(EveryPath, Crc32Paths,
+                         ::testing::Values(CrcPath::Slicing, CrcPath::Clmul, CrcPath::WideClmul),
+                         [](const ::testing::TestParamInfo<CrcPath>& info) {
+                           switch (info.param) {
+                             case CrcPath::Slicing: return std::string("Slicing");
+                             case CrcPath::Clmul: return std::string("Clmul");
+                             default: return std::string("WideClmul");
+                           }
                          });
 
 TEST_P(Crc32Paths, CheckValuesOverLongText) {
