@@ -135,5 +135,5 @@ BENCHMARK(BM_Crc32_Isal)->Arg(kOneMiB);
 BENCHMARK(BM_Crc32_Slicing)->Arg(kOneMiB);
 BENCHMARK(BM_Crc32_Boost)->Arg(kOneMiB);
 BENCHMARK(BM_PlainRead)->Arg(kLarge);
-BENCHMARK(BM_Crc32Short_Brimsel)->Arg(1)->Arg(4)->Arg(8)->Arg(16)->Arg(32)->Arg(64);
-BENCHMARK(BM_Crc32Short_Slicing)->Arg(1)->Arg(4)->Arg(8)->Arg(16)->Arg(32)->Arg(64);
+BENCHMARK(BM_Crc32Short_Brimsel)->Arg(1)->Arg(3)->Arg(4)->Arg(7)->Arg(8)->Arg(15)->Arg(16)->Arg(17)->Arg(31)->Arg(32)->Arg(63)->Arg(64);
+BENCHMARK(BM_Crc32Short_Slicing)->Arg(1)->Arg(3)->Arg(4)->Arg(7)->Arg(8)->Arg(15)->Arg(16)->Arg(17)->Arg(31)->Arg(32)->Arg(63)->Arg(64);

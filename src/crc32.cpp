@@ -24,6 +24,29 @@ inline std::uint32_t loadBigEndian(const unsigned char* p) {
          std::uint32_t(p[3]);
 }
 
+// Fewer than sixteen bytes: eight and four at a time, then single bytes.
+inline std::uint32_t tailUpdate(std::uint32_t crc, const unsigned char* p, std::size_t len) {
+  if (len >= 8) {
+    const std::uint32_t a = crc ^ loadBigEndian(p);
+    const std::uint32_t b = loadBigEndian(p + 4);
+    crc = kCrcTables[7][a >> 24] ^ kCrcTables[6][(a >> 16) & 0xFFu] ^
+          kCrcTables[5][(a >> 8) & 0xFFu] ^ kCrcTables[4][a & 0xFFu] ^
+          kCrcTables[3][b >> 24] ^ kCrcTables[2][(b >> 16) & 0xFFu] ^
+          kCrcTables[1][(b >> 8) & 0xFFu] ^ kCrcTables[0][b & 0xFFu];
+    p += 8;
+    len -= 8;
+  }
+  if (len >= 4) {
+    const std::uint32_t a = crc ^ loadBigEndian(p);
+    crc = kCrcTables[3][a >> 24] ^ kCrcTables[2][(a >> 16) & 0xFFu] ^
+          kCrcTables[1][(a >> 8) & 0xFFu] ^ kCrcTables[0][a & 0xFFu];
+    p += 4;
+    len -= 4;
+  }
+  while (len-- > 0) crc = crcByte(crc, *p++);
+  return crc;
+}
+
 // Kept local so that crc32 calls it directly rather than through the
 // exported (and so interposable) detail::crc32Slicing.
 inline std::uint32_t slicingUpdate(std::uint32_t crc, const unsigned char* p, std::size_t len) {
@@ -45,8 +68,7 @@ inline std::uint32_t slicingUpdate(std::uint32_t crc, const unsigned char* p, st
     p += 16;
     len -= 16;
   }
-  while (len-- > 0) crc = crcByte(crc, *p++);
-  return crc;
+  return tailUpdate(crc, p, len);
 }
 
 }  // namespace
@@ -60,10 +82,11 @@ std::uint32_t crc32Slicing(std::uint32_t crc, const unsigned char* p, std::size_
 }  // namespace detail
 
 CrcRegister crc32(CrcRegister crc, const unsigned char* buf, CrcRegister len) {
-  if (len == 0) return crc;
   const std::uint32_t r = static_cast<std::uint32_t>(crc);
   const std::size_t n = static_cast<std::size_t>(len);
-  // Short inputs stay on the slicing path, which has no setup to pay for.
+  // Short inputs stay on the slicing path, which has no setup to pay for;
+  // the shortest go straight to its tail.
+  if (n < 16) return static_cast<CrcRegister>(tailUpdate(r, buf, n));
   if (n >= detail::kCrcBulkMinimum) return static_cast<CrcRegister>(detail::crc32Bulk(r, buf, n));
   return static_cast<CrcRegister>(slicingUpdate(r, buf, n));
 }
