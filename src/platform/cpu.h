@@ -40,7 +40,7 @@ inline void cpuid(unsigned int leaf, unsigned int sub, unsigned int out[4]) {
   __cpuidex(regs, static_cast<int>(leaf), static_cast<int>(sub));
   for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned int>(regs[i]);
 #else
-  if (__get_cpuid_max(0, nullptr) < leaf) return;
+  if (static_cast<unsigned int>(__get_cpuid_max(0, nullptr)) < leaf) return;
   __cpuid_count(leaf, sub, out[0], out[1], out[2], out[3]);
 #endif
 }
