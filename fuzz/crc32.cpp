@@ -41,12 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t split = n == 0 ? 0 : splitSeed % (n + 1);
 
   using Brimsel::detail::CrcPath;
-  for (CrcPath path : {CrcPath::Slicing, CrcPath::Clmul, CrcPath::WideClmul}) {
+  for (CrcPath path : {CrcPath::Slicing, CrcPath::Clmul, CrcPath::WideClmul, CrcPath::WidestClmul}) {
     Brimsel::detail::limitCrc32Path(path);
     if (crc(start, buffer.data(), n) != expected) std::abort();
     const Brimsel::CrcRegister first = crc(start, buffer.data(), split);
     if (crc(first, buffer.data() + split, n - split) != expected) std::abort();
   }
-  Brimsel::detail::limitCrc32Path(CrcPath::WideClmul);
+  Brimsel::detail::limitCrc32Path(CrcPath::WidestClmul);
   return 0;
 }

@@ -80,15 +80,16 @@ constexpr std::size_t kCrcBulkMinimum = 256;
 
 // The ways crc32 can run, slowest first: slicing tables; carry-less
 // multiplication on 128-bit registers (PCLMULQDQ); the same on 256-bit
-// registers (VPCLMULQDQ with AVX2), two blocks per instruction.
-enum class CrcPath { Slicing = 0, Clmul = 1, WideClmul = 2 };
+// registers (VPCLMULQDQ with AVX2), two blocks per instruction; and on
+// 512-bit registers (VPCLMULQDQ with AVX-512 BW), four blocks per instruction.
+enum class CrcPath { Slicing = 0, Clmul = 1, WideClmul = 2, WidestClmul = 3 };
 
 // The fastest path this processor and build offer.
 BRIMSEL_API CrcPath crc32SupportedPath();
 // The path crc32 takes for inputs of at least kCrcBulkMinimum bytes.
 BRIMSEL_API CrcPath crc32ActivePath();
 // Test switch: crc32 uses at most `path` (and never more than the processor
-// offers), so every path is covered on any machine; CrcPath::WideClmul
+// offers), so every path is covered on any machine; CrcPath::WidestClmul
 // restores the choice by processor.
 BRIMSEL_API void limitCrc32Path(CrcPath path);
 // The register over `len` >= kCrcBulkMinimum bytes by the active path.

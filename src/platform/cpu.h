@@ -26,6 +26,7 @@ struct CpuFeatures {
   bool pclmul = false;      // carry-less multiplication of 64-bit halves (PCLMULQDQ)
   bool avx2 = false;        // 256-bit integer operations, with the OS saving YMM state
   bool vpclmulqdq = false;  // carry-less multiplication on 256-bit registers
+  bool avx512bw = false;    // 512-bit registers with byte operations, with the OS saving them
 };
 
 #if defined(BRIMSEL_CPU_X86_64)
@@ -74,6 +75,10 @@ inline CpuFeatures cpuFeatures() {
   // Leaf 7: EBX bit 5 AVX2, ECX bit 10 VPCLMULQDQ.
   f.avx2 = osYmm && (leaf7[1] & (1u << 5)) != 0;
   f.vpclmulqdq = osYmm && (leaf7[2] & (1u << 10)) != 0;
+  // ZMM registers need XCR0 bits 5 to 7 (mask and upper register state);
+  // leaf 7 EBX bit 16 AVX-512 F, bit 30 AVX-512 BW.
+  const bool osZmm = osYmm && (osSavedState() & 0xE0u) == 0xE0u;
+  f.avx512bw = osZmm && (leaf7[1] & (1u << 16)) != 0 && (leaf7[1] & (1u << 30)) != 0;
 #endif
   return f;
 }

@@ -82,9 +82,10 @@ using Brimsel::detail::CrcPath;
 TEST(Crc32, PathFollowsTheProcessor) {
   const Brimsel::platform::CpuFeatures f = Brimsel::platform::cpuFeatures();
   const bool narrow = f.pclmul && f.ssse3 && f.sse41;
+  const bool wide = narrow && f.avx2 && f.vpclmulqdq;
   const CrcPath expected = !narrow ? CrcPath::Slicing
-                           : (f.avx2 && f.vpclmulqdq) ? CrcPath::WideClmul
-                                                      : CrcPath::Clmul;
+                           : !wide ? CrcPath::Clmul
+                                   : f.avx512bw ? CrcPath::WidestClmul : CrcPath::WideClmul;
   EXPECT_EQ(Brimsel::detail::crc32SupportedPath(), expected);
   EXPECT_EQ(Brimsel::detail::crc32ActivePath(), expected);
   // The switch lowers the path but never raises it above the processor's.
@@ -92,7 +93,7 @@ TEST(Crc32, PathFollowsTheProcessor) {
   EXPECT_EQ(Brimsel::detail::crc32ActivePath(), CrcPath::Slicing);
   Brimsel::detail::limitCrc32Path(CrcPath::Clmul);
   EXPECT_EQ(Brimsel::detail::crc32ActivePath(), narrow ? CrcPath::Clmul : CrcPath::Slicing);
-  Brimsel::detail::limitCrc32Path(CrcPath::WideClmul);
+  Brimsel::detail::limitCrc32Path(CrcPath::WidestClmul);
   EXPECT_EQ(Brimsel::detail::crc32ActivePath(), expected);
 }
 
@@ -106,16 +107,18 @@ class Crc32Paths : public ::testing::TestWithParam<CrcPath> {
     Brimsel::detail::limitCrc32Path(GetParam());
     ASSERT_EQ(Brimsel::detail::crc32ActivePath(), GetParam());
   }
-  void TearDown() override { Brimsel::detail::limitCrc32Path(CrcPath::WideClmul); }
+  void TearDown() override { Brimsel::detail::limitCrc32Path(CrcPath::WidestClmul); }
 };
 
 INSTANTIATE_TEST_SUITE_P(EveryPath, Crc32Paths,
-                         ::testing::Values(CrcPath::Slicing, CrcPath::Clmul, CrcPath::WideClmul),
+                         ::testing::Values(CrcPath::Slicing, CrcPath::Clmul, CrcPath::WideClmul,
+                                           CrcPath::WidestClmul),
                          [](const ::testing::TestParamInfo<CrcPath>& info) {
                            switch (info.param) {
                              case CrcPath::Slicing: return std::string("Slicing");
                              case CrcPath::Clmul: return std::string("Clmul");
-                             default: return std::string("WideClmul");
+                             case CrcPath::WideClmul: return std::string("WideClmul");
+                             default: return std::string("WidestClmul");
                            }
                          });
 
@@ -153,7 +156,7 @@ TEST_P(Crc32Paths, EveryLengthAndAlignmentMatchesTheBitwiseRegister) {
   // Every start within a cache line and a page boundary for lengths around
   // the bulk minimum and the 128-byte stride.
   for (std::size_t offset = 0; offset < 64; ++offset) {
-    for (std::size_t len : {255u, 256u, 257u, 383u, 384u, 400u, 1000u, 4095u}) {
+    for (std::size_t len : {255u, 256u, 257u, 383u, 384u, 400u, 511u, 512u, 1000u, 4095u}) {
       ASSERT_EQ(crc(0xFFFFFFFFu, data.data() + offset, len), bitwise(0xFFFFFFFFu, data.data() + offset, len))
           << "offset " << offset << " length " << len;
     }
