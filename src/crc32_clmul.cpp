@@ -43,10 +43,16 @@ namespace {
 
 #if defined(BRIMSEL_CPU_X86_64)
 
-constexpr long long k(unsigned n) { return static_cast<long long>(xPowModP(n)); }
+// x^N mod P as an intrinsic's 64-bit operand, fixed at compile time.
+template <unsigned N>
+constexpr long long k = static_cast<long long>(xPowModP(N));
+constexpr long long kBarrettQuotient = static_cast<long long>(barrettQuotient());
 
-// Byte order within each 16-byte lane reversed: first byte most significant.
-#define BRIMSEL_CRC_SWAP_BYTES 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
+// Shuffle control that reverses the byte order within each 16-byte lane, so
+// that the first byte becomes the most significant: as two 64-bit halves,
+// byte i of the result takes byte 15 - i.
+constexpr long long kSwapHigh = 0x0001020304050607LL;
+constexpr long long kSwapLow = 0x08090A0B0C0D0E0FLL;
 
 BRIMSEL_CLMUL_TARGET inline __m128i loadSwapped(const unsigned char* p, __m128i swap) {
   return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), swap);
@@ -64,8 +70,8 @@ BRIMSEL_CLMUL_TARGET inline __m128i fold(__m128i x, __m128i constants, __m128i n
 // to the register and leaves the last few bytes to the slicing path.
 BRIMSEL_CLMUL_TARGET inline std::uint32_t finish(const __m128i x[8], const unsigned char* p,
                                                  std::size_t len) {
-  const __m128i swap = _mm_set_epi8(BRIMSEL_CRC_SWAP_BYTES);
-  const __m128i by128 = _mm_set_epi64x(k(128 + 64), k(128));
+  const __m128i swap = _mm_set_epi64x(kSwapHigh, kSwapLow);
+  const __m128i by128 = _mm_set_epi64x(k<128 + 64>, k<128>);
   __m128i r = x[0];
   for (int i = 1; i < 8; ++i) r = fold(r, by128, x[i]);
   while (len >= 16) {
@@ -77,13 +83,12 @@ BRIMSEL_CLMUL_TARGET inline std::uint32_t finish(const __m128i x[8], const unsig
   // The register is r * x^32 mod P. With r = H x^64 + L: H x^96 + L x^32 is
   // congruent to H (x^96 mod P) + L x^32, 96 bits; its top 32 bits times
   // (x^64 mod P) bring it to 64 bits.
-  const __m128i reduce = _mm_set_epi64x(k(64), k(96));
+  const __m128i reduce = _mm_set_epi64x(k<64>, k<96>);
   __m128i t = _mm_xor_si128(_mm_clmulepi64_si128(r, reduce, 0x01), _mm_slli_si128(_mm_move_epi64(r), 4));
   t = _mm_xor_si128(_mm_clmulepi64_si128(t, reduce, 0x11), _mm_move_epi64(t));
 
   // Barrett: for R = A x^32 + B, R mod P = B + low32(floor(A * mu / x^32) * P).
-  const __m128i barrett = _mm_set_epi64x(static_cast<long long>(kCrcPolynomial),
-                                         static_cast<long long>(barrettQuotient()));
+  const __m128i barrett = _mm_set_epi64x(static_cast<long long>(kCrcPolynomial), kBarrettQuotient);
   const __m128i a = _mm_srli_epi64(t, 32);
   const __m128i q = _mm_srli_epi64(_mm_clmulepi64_si128(a, barrett, 0x00), 32);
   const __m128i qp = _mm_clmulepi64_si128(q, barrett, 0x10);
@@ -95,8 +100,8 @@ BRIMSEL_CLMUL_TARGET inline std::uint32_t finish(const __m128i x[8], const unsig
 // Eight 128-bit lanes over 128-byte strides. Needs len >= 128.
 BRIMSEL_CLMUL_TARGET std::uint32_t clmulUpdate(std::uint32_t crc, const unsigned char* p,
                                               std::size_t len) {
-  const __m128i swap = _mm_set_epi8(BRIMSEL_CRC_SWAP_BYTES);
-  const __m128i by1024 = _mm_set_epi64x(k(1024 + 64), k(1024));
+  const __m128i swap = _mm_set_epi64x(kSwapHigh, kSwapLow);
+  const __m128i by1024 = _mm_set_epi64x(k<1024 + 64>, k<1024>);
 
   __m128i x[8];
   x[0] = _mm_xor_si128(loadSwapped(p, swap), _mm_set_epi32(static_cast<int>(crc), 0, 0, 0));
@@ -139,9 +144,9 @@ BRIMSEL_WIDE_CLMUL_TARGET inline __m256i fold(__m256i x, __m256i constants, __m2
 // of its stride. Needs len >= 256.
 BRIMSEL_WIDE_CLMUL_TARGET std::uint32_t wideClmulUpdate(std::uint32_t crc, const unsigned char* p,
                                                        std::size_t len) {
-  const __m256i swap = _mm256_set_epi8(BRIMSEL_CRC_SWAP_BYTES, BRIMSEL_CRC_SWAP_BYTES);
-  const __m256i by2048 = _mm256_set_epi64x(k(2048 + 64), k(2048), k(2048 + 64), k(2048));
-  const __m256i by1024 = _mm256_set_epi64x(k(1024 + 64), k(1024), k(1024 + 64), k(1024));
+  const __m256i swap = _mm256_set_epi64x(kSwapHigh, kSwapLow, kSwapHigh, kSwapLow);
+  const __m256i by2048 = _mm256_set_epi64x(k<2048 + 64>, k<2048>, k<2048 + 64>, k<2048>);
+  const __m256i by1024 = _mm256_set_epi64x(k<1024 + 64>, k<1024>, k<1024 + 64>, k<1024>);
 
   __m256i y0 = _mm256_xor_si256(loadSwapped(p, swap),
                                 _mm256_set_epi32(0, 0, 0, 0, static_cast<int>(crc), 0, 0, 0));
@@ -201,12 +206,12 @@ BRIMSEL_WIDEST_CLMUL_TARGET inline __m512i fold(__m512i x, __m512i constants, __
 // Needs len >= 256.
 BRIMSEL_WIDEST_CLMUL_TARGET std::uint32_t widestClmulUpdate(std::uint32_t crc, const unsigned char* p,
                                                            std::size_t len) {
-  const __m512i swap = _mm512_set_epi8(BRIMSEL_CRC_SWAP_BYTES, BRIMSEL_CRC_SWAP_BYTES,
-                                       BRIMSEL_CRC_SWAP_BYTES, BRIMSEL_CRC_SWAP_BYTES);
-  const __m512i by2048 = _mm512_set_epi64(k(2048 + 64), k(2048), k(2048 + 64), k(2048),
-                                          k(2048 + 64), k(2048), k(2048 + 64), k(2048));
-  const __m512i by1024 = _mm512_set_epi64(k(1024 + 64), k(1024), k(1024 + 64), k(1024),
-                                          k(1024 + 64), k(1024), k(1024 + 64), k(1024));
+  const __m512i swap =
+      _mm512_set_epi64(kSwapHigh, kSwapLow, kSwapHigh, kSwapLow, kSwapHigh, kSwapLow, kSwapHigh, kSwapLow);
+  const __m512i by2048 = _mm512_set_epi64(k<2048 + 64>, k<2048>, k<2048 + 64>, k<2048>,
+                                          k<2048 + 64>, k<2048>, k<2048 + 64>, k<2048>);
+  const __m512i by1024 = _mm512_set_epi64(k<1024 + 64>, k<1024>, k<1024 + 64>, k<1024>,
+                                          k<1024 + 64>, k<1024>, k<1024 + 64>, k<1024>);
 
   __m512i z0 = _mm512_xor_si512(loadSwapped(p, swap),
                                 _mm512_set_epi32(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
@@ -238,7 +243,6 @@ BRIMSEL_WIDEST_CLMUL_TARGET std::uint32_t widestClmulUpdate(std::uint32_t crc, c
   return finish(x, p, len);
 }
 
-#undef BRIMSEL_CRC_SWAP_BYTES
 
 CrcPath processorPath() {
   const platform::CpuFeatures f = platform::cpuFeatures();
