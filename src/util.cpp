@@ -63,6 +63,17 @@ StringList tokenize(const std::string& s, const std::string& delimiters) {
   std::array<bool, 256> isDelimiter{};
   for (unsigned char c : delimiters) isDelimiter[c] = true;
 
+  // One pass counts the tokens (each starts where a non-delimiter follows a
+  // delimiter or the start), so the list is sized once instead of regrown.
+  std::size_t count = 0;
+  bool afterDelimiter = true;
+  for (unsigned char c : s) {
+    const bool delimiter = isDelimiter[c];
+    count += static_cast<std::size_t>(afterDelimiter && !delimiter);
+    afterDelimiter = delimiter;
+  }
+  tokens.reserve(count);
+
   const char* p = s.data();
   const char* const end = p + s.size();
   for (;;) {
