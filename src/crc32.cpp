@@ -47,9 +47,9 @@ inline std::uint32_t tailUpdate(std::uint32_t crc, const unsigned char* p, std::
   return crc;
 }
 
-// Kept local so that crc32 calls it directly rather than through the
+// Kept local so that crc32 reaches it directly rather than through the
 // exported (and so interposable) detail::crc32Slicing.
-inline std::uint32_t slicingUpdate(std::uint32_t crc, const unsigned char* p, std::size_t len) {
+std::uint32_t slicingUpdate(std::uint32_t crc, const unsigned char* p, std::size_t len) {
   // Sixteen bytes per step: the register is folded into the first four and
   // each byte looks up the table of its distance from the end of the block.
   while (len >= 16) {
@@ -84,9 +84,7 @@ std::uint32_t crc32Slicing(std::uint32_t crc, const unsigned char* p, std::size_
 CrcRegister crc32(CrcRegister crc, const unsigned char* buf, CrcRegister len) {
   const std::uint32_t r = static_cast<std::uint32_t>(crc);
   const std::size_t n = static_cast<std::size_t>(len);
-  // Short inputs stay on the slicing path, which has no setup to pay for;
-  // the shortest go straight to its tail.
-  if (n < 16) return static_cast<CrcRegister>(tailUpdate(r, buf, n));
+  // Short inputs stay on the slicing path, which has no setup to pay for.
   if (n >= detail::kCrcBulkMinimum) return static_cast<CrcRegister>(detail::crc32Bulk(r, buf, n));
   return static_cast<CrcRegister>(slicingUpdate(r, buf, n));
 }
