@@ -31,14 +31,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 7) return 0;
   const std::uint32_t start = (std::uint32_t(data[0]) << 24) | (std::uint32_t(data[1]) << 16) |
                               (std::uint32_t(data[2]) << 8) | std::uint32_t(data[3]);
-  const std::size_t splitSeed = (std::size_t(data[4]) << 8) | data[5];
+  const std::size_t splitChoice = (std::size_t(data[4]) << 8) | data[5];
   const std::size_t repeat = 1 + data[6] % 4;
   std::vector<unsigned char> buffer;
   for (std::size_t i = 0; i < repeat; ++i) buffer.insert(buffer.end(), data + 7, data + size);
   // An exact-size heap block, so that reading one byte too far trips the sanitizer.
   const std::size_t n = buffer.size();
   const std::uint32_t expected = bitwise(start, buffer.data(), n);
-  const std::size_t split = n == 0 ? 0 : splitSeed % (n + 1);
+  const std::size_t split = n == 0 ? 0 : splitChoice % (n + 1);
 
   using Brimsel::detail::CrcPath;
   for (CrcPath path : {CrcPath::Slicing, CrcPath::Clmul, CrcPath::WideClmul, CrcPath::WidestClmul}) {
