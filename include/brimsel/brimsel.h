@@ -2,7 +2,10 @@
 #ifndef BRIMSEL_BRIMSEL_H
 #define BRIMSEL_BRIMSEL_H
 
+#include <brimsel/date.h>
 #include <brimsel/exception.h>
+#include <brimsel/time.h>
+#include <brimsel/timestamp.h>
 #include <brimsel/util.h>
 
 #endif  // BRIMSEL_BRIMSEL_H
