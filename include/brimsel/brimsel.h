@@ -4,8 +4,11 @@
 
 #include <brimsel/date.h>
 #include <brimsel/exception.h>
+#include <brimsel/initmap.h>
 #include <brimsel/time.h>
 #include <brimsel/timestamp.h>
 #include <brimsel/util.h>
+#include <brimsel/variable.h>
+#include <brimsel/variant.h>
 
 #endif  // BRIMSEL_BRIMSEL_H

@@ -78,6 +78,25 @@ BRIMSEL_API CrcRegister crc32(CrcRegister crc, unsigned char* buf, CrcRegister l
 // The same for a read-only buffer.
 BRIMSEL_API CrcRegister crc32(CrcRegister crc, const unsigned char* buf, CrcRegister len);
 
+class VariableMap;  // <brimsel/variable.h>
+
+// Returns `text` with every reference "$(name)" replaced by the text
+// (Variant::toString) of the value stored under `name` in `variables`. The
+// name is everything between "$(" and the first ")" after it, taken literally
+// (it may be empty or hold "$("). Substituted texts are expanded in their
+// turn, and the result is the same as replacing the leftmost reference and
+// searching again from the front until none is left; so a "$" just before a
+// reference whose text begins with "(" opens a new reference with it. There
+// is no escape. The work is linear in the size of the text when the values
+// hold no references.
+// Throws, leaving nothing half-done:
+//   3001 ("Bad substitution template.") with `text` as the legend, for a "$("
+//        without a ")" behind it, and when values nest 1000 deep, which only
+//        a value that refers to itself (directly or through others) reaches;
+//   3002 ("No such variable.") with the name as the legend;
+//   4301 ("Type Mismatch.") from toString for a vtNone or vtBinary value.
+BRIMSEL_API std::string expand(const std::string& text, const VariableMap& variables);
+
 }  // namespace Brimsel
 
 #endif  // BRIMSEL_UTIL_H

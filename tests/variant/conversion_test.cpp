@@ -1,0 +1,294 @@
+#include <brimsel/variant.h>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <limits>
+#include <locale>
+#include <sstream>
+
+#include "helpers.h"
+
+using Brimsel::Date;
+using Brimsel::Time;
+using Brimsel::Timestamp;
+using Brimsel::Variant;
+
+namespace {
+
+const unsigned char kBytes[] = {1, 2, 3};
+const char* const kKindWords[] = {"None", "int", "double", "string", "Date", "Time", "Timestamp", "Binary"};
+
+// One conversion's result as text, or "<code>:<legend>" when it refuses.
+std::string render(const std::function<void(std::ostream&)>& convert) {
+  std::ostringstream out;
+  out.imbue(std::locale::classic());
+  out.precision(17);
+  try {
+    convert(out);
+  } catch (const Brimsel::Exception& e) {
+    return std::to_string(e.errorCode()) + ":" + e.legend();
+  }
+  return out.str();
+}
+
+std::string timeText(const Time& t) {
+  std::ostringstream out;
+  out << t.asText() << '+' << (t.second() - std::floor(t.second()));
+  return out.str();
+}
+
+enum Column { kInt, kDouble, kString, kDate, kTime, kTimestamp, kBinary, kColumns };
+
+std::string convert(const Variant& v, int column) {
+  switch (column) {
+    case kInt: return render([&](std::ostream& o) { o << v.toInt(); });
+    case kDouble: return render([&](std::ostream& o) { o << v.toDouble(); });
+    case kString: return render([&](std::ostream& o) { o << '"' << v.toString() << '"'; });
+    case kDate: return render([&](std::ostream& o) { o << v.toDate().asText(); });
+    case kTime: return render([&](std::ostream& o) { o << timeText(v.toTime()); });
+    case kTimestamp:
+      return render([&](std::ostream& o) { o << v.toTimestamp().asText() << '+' << timeText(v.toTimestamp()); });
+    default:
+      return render([&](std::ostream& o) {
+        const unsigned char* p = v.toBinary();
+        o << "bytes";
+        for (unsigned int i = 0; i < v.length(); ++i) o << ' ' << int(p[i]);
+      });
+  }
+}
+
+struct Row {
+  const char* name;
+  Variant value;
+  const char* cells[kColumns];
+};
+
+// Every cell of the conversion matrix: a result, or the code and legend of
+// the refusal.
+const std::vector<Row>& matrix() {
+  static const std::vector<Row> rows = {
+      {"None", Variant(),
+       {"4301:None > int", "4301:None > double", "4301:None > string", "4301:None > Date", "4301:None > Time",
+        "4301:None > Timestamp", "4301:None > Binary"}},
+      {"int", Variant(-12),
+       {"-12", "-12", "\"-12\"", "4301:int > Date", "4301:int > Time", "4301:int > Timestamp",
+        "4301:int > Binary"}},
+      {"double", Variant(-3.99),
+       {"-3", "-3.9900000000000002", "\"-3.99\"", "4301:double > Date", "4301:double > Time",
+        "4301:double > Timestamp", "4301:double > Binary"}},
+      {"date text", Variant(std::string("2024-02-29")),
+       {"2024", "2024", "\"2024-02-29\"", "2024-02-29", "4301:2024-02-29 > Time", "4301:2024-02-29 > Timestamp",
+        "4301:string > Binary"}},
+      {"time text", Variant(std::string(" 08:15:30.5")),
+       {"8", "8", "\" 08:15:30.5\"", "4301: 08:15:30.5 > Date", "4301: 08:15:30.5 > Time",
+        "4301: 08:15:30.5 > Timestamp", "4301:string > Binary"}},
+      {"timestamp text", Variant(std::string("2024-03-01T08:15:30.25")),
+       {"2024", "2024", "\"2024-03-01T08:15:30.25\"", "4301:2024-03-01T08:15:30.25 > Date",
+        "4301:2024-03-01T08:15:30.25 > Time", "2024-03-01 08:15:30+08:15:30+0.25", "4301:string > Binary"}},
+      {"Date", Variant(Date(1999, 12, 31)),
+       {"4301:Date > int", "4301:Date > double", "\"1999-12-31\"", "1999-12-31", "4301:Date > Time",
+        "4301:Date > Timestamp", "4301:Date > Binary"}},
+      {"Time", Variant(Time(7, 5, 3.5)),
+       {"4301:Time > int", "4301:Time > double", "\"07:05:03\"", "4301:Time > Date", "07:05:03+0.5",
+        "4301:Time > Timestamp", "4301:Time > Binary"}},
+      {"Timestamp", Variant(Timestamp(-5, 3, 1, 23, 59, 58.75)),
+       {"4301:Timestamp > int", "4301:Timestamp > double", "\"-005-03-01 23:59:58\"", "-005-03-01",
+        "23:59:58+0.75", "-005-03-01 23:59:58+23:59:58+0.75", "4301:Timestamp > Binary"}},
+      {"Binary", Variant(kBytes, 3),
+       {"4301:Binary > int", "4301:Binary > double", "4301:Binary > string", "4301:Binary > Date",
+        "4301:Binary > Time", "4301:Binary > Timestamp", "bytes 1 2 3"}},
+  };
+  return rows;
+}
+
+}  // namespace
+
+TEST(Conversion, MatrixCellByCell) {
+  for (const Row& row : matrix()) {
+    for (int column = 0; column < kColumns; ++column) {
+      EXPECT_EQ(convert(row.value, column), row.cells[column]) << row.name << ", column " << column;
+    }
+  }
+}
+
+TEST(Conversion, CoerceConvertsOrReportsTheSameLegendAs4302) {
+  const Variant::VariantType targets[kColumns] = {Variant::vtInt,  Variant::vtDouble,    Variant::vtString,
+                                                  Variant::vtDate, Variant::vtTime,      Variant::vtTimestamp,
+                                                  Variant::vtBinary};
+  for (const Row& row : matrix()) {
+    for (int column = 0; column < kColumns; ++column) {
+      std::string expected = row.cells[column];
+      if (expected.compare(0, 5, "4301:") == 0) expected.replace(0, 4, "4302");
+      Variant result;
+      const std::string failed = failure([&] { result = Variant::coerce(row.value, targets[column]); });
+      if (failed != "no exception") {
+        EXPECT_EQ(failed, expected) << row.name << " to " << targets[column];
+        continue;
+      }
+      EXPECT_EQ(result.type(), targets[column]) << row.name;
+      EXPECT_EQ(convert(result, column), expected) << row.name << " to " << targets[column];
+    }
+    EXPECT_EQ(failure([&] { Variant::coerce(row.value, Variant::vtNone); }),
+              std::string("4302:") + kKindWords[row.value.type()] + " > None")
+        << row.name;
+  }
+}
+
+TEST(Conversion, CoerceOutOfRangeKindGivesNone) {
+  for (int t : {8, 100, -1, INT_MIN}) {
+    EXPECT_EQ(Variant::coerce(Variant(5), static_cast<Variant::VariantType>(t)).type(), Variant::vtNone) << t;
+  }
+}
+
+TEST(Conversion, CoerceBinaryCopiesTheBytes) {
+  const Variant source(kBytes, 3);
+  const Variant copy = Variant::coerce(source, Variant::vtBinary);
+  EXPECT_NE(copy.toBinary(), source.toBinary());
+  EXPECT_EQ(copy.length(), 3u);
+  EXPECT_EQ(convert(copy, kBinary), "bytes 1 2 3");
+  const Variant none = Variant::coerce(Variant(nullptr, 0xFFFFFFFFu), Variant::vtBinary);
+  EXPECT_EQ(none.type(), Variant::vtBinary);
+  EXPECT_EQ(none.toBinary(), nullptr);
+  EXPECT_EQ(none.length(), 0xFFFFFFFFu);
+}
+
+TEST(Conversion, DateTextRoundTripsThroughCoerce) {
+  const Variant date = Variant::coerce(Variant(std::string("2024-02-29")), Variant::vtDate);
+  EXPECT_EQ(date.type(), Variant::vtDate);
+  EXPECT_EQ(Variant::coerce(date, Variant::vtString).toString(), "2024-02-29");
+}
+
+TEST(Conversion, DoubleTextIsSixSignificantDigits) {
+  const struct {
+    double d;
+    const char* text;
+  } cases[] = {{0.1, "0.1"},          {1234567.0, "1.23457e+06"}, {0.5, "0.5"},       {100.0, "100"},
+               {0.00001, "1e-05"},    {123456.0, "123456"},       {-0.0, "-0"},       {1e100, "1e+100"},
+               {0.0001234, "0.0001234"}, {999999.5, "1e+06"},     {2.0 / 3, "0.666667"},
+               {std::numeric_limits<double>::infinity(), "inf"},
+               {-std::numeric_limits<double>::infinity(), "-inf"},
+               {std::numeric_limits<double>::quiet_NaN(), "nan"}};
+  for (const auto& c : cases) EXPECT_EQ(Variant(c.d).toString(), c.text);
+  EXPECT_EQ(Variant(INT_MIN).toString(), "-2147483648");
+}
+
+TEST(Conversion, DoubleToIntTruncatesAndRefusesWhatNoIntHolds) {
+  const struct {
+    double d;
+    int n;
+  } good[] = {{3.99, 3}, {-3.99, -3}, {2147483647.9, INT_MAX}, {-2147483648.9, INT_MIN}, {-0.5, 0}};
+  for (const auto& c : good) EXPECT_EQ(Variant(c.d).toInt(), c.n) << c.d;
+  for (double bad : {2147483648.0, -2147483649.0, 1e300, std::numeric_limits<double>::quiet_NaN(),
+                     -std::numeric_limits<double>::infinity()}) {
+    EXPECT_EQ(failure([&] { Variant(bad).toInt(); }), "4301:double > int") << bad;
+  }
+}
+
+TEST(Conversion, TextToIntIsAtoiThatSaturates) {
+  const struct {
+    const char* text;
+    int n;
+  } cases[] = {{"42abc", 42},          {"abc", 0},        {"", 0},           {" \t\n\v\f\r-17", -17},
+               {"+5", 5},              {"+-5", 0},        {"- 5", 0},        {"2147483647", INT_MAX},
+               {"2147483648", INT_MAX}, {"-2147483648", INT_MIN}, {"-99999999999999999999", INT_MIN},
+               {"0x1F", 0},            {"3.9", 3},        {"\xA0" "5", 0}};
+  for (const auto& c : cases) EXPECT_EQ(Variant(std::string(c.text)).toInt(), c.n) << '"' << c.text << '"';
+}
+
+TEST(Conversion, TextToDoubleReadsWhatStrtodReads) {
+  // The program runs in the "C" locale here, so strtod itself is the reference.
+  const char* cases[] = {"0.5", "  -1.25e3xyz", "+.5", "5.", ".", "-", "1e", "1e+", "1e-2", "0x1.8p1",
+                         "0X1P-2", "0x", "0xg", "0x.8", "-0x10", "inf", "-Infinity", "INFINITE", "nan",
+                         "nan(123)", "NaNx", "1e400", "-1e400", "1e-400", "4e-320", "0x1p-1080", "0x1p2000",
+                         "1000000000000000000000000000000e-20", "0.000000000000000000001e330", "+-1", "--1",
+                         "\t\n 7", "abc", "", "1,5", "12e", "0e99999999999999999999", "1e-99999999999999999999"};
+  for (const char* text : cases) {
+    const double expected = std::strtod(text, nullptr);
+    const double got = Variant(std::string(text)).toDouble();
+    if (std::isnan(expected)) {
+      EXPECT_TRUE(std::isnan(got)) << text;
+    } else {
+      EXPECT_EQ(got, expected) << '"' << text << '"';
+      EXPECT_EQ(std::signbit(got), std::signbit(expected)) << text;
+    }
+  }
+}
+
+namespace {
+
+// A numeric punctuation with a decimal comma and thousands grouping.
+struct CommaPunct : std::numpunct<char> {
+  char do_decimal_point() const override { return ','; }
+  char do_thousands_sep() const override { return '.'; }
+  std::string do_grouping() const override { return "\3"; }
+};
+
+void expectClassicNumbers() {
+  EXPECT_EQ(Variant(0.5).toString(), "0.5");
+  EXPECT_EQ(Variant(1234567.0).toString(), "1.23457e+06");
+  EXPECT_EQ(Variant(123456.0).toString(), "123456");
+  EXPECT_EQ(Variant(1234567).toString(), "1234567");
+  EXPECT_EQ(Variant(std::string("0.5")).toDouble(), 0.5);
+  EXPECT_EQ(Variant(std::string("1,5")).toDouble(), 1.0);
+  EXPECT_EQ(Variant(std::string("1.234")).toInt(), 1);
+}
+
+}  // namespace
+
+TEST(Conversion, NumbersIgnoreTheGlobalCppLocale) {
+  const std::locale saved = std::locale::global(std::locale(std::locale::classic(), new CommaPunct));
+  expectClassicNumbers();
+  std::locale::global(saved);
+}
+
+TEST(Conversion, NumbersIgnoreTheCLocale) {
+  const std::string saved = std::setlocale(LC_ALL, nullptr);
+  const char* names[] = {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "German_Germany.1252", "de-DE"};
+  const char* found = nullptr;
+  for (const char* name : names) {
+    if (std::setlocale(LC_ALL, name) != nullptr) {
+      found = name;
+      break;
+    }
+  }
+  if (found == nullptr) GTEST_SKIP() << "no German locale here (generate de_DE.UTF-8 to run this case)";
+  if (*std::localeconv()->decimal_point != ',') {
+    std::setlocale(LC_ALL, saved.c_str());
+    GTEST_SKIP() << found << " has no decimal comma here";
+  }
+  expectClassicNumbers();
+  std::setlocale(LC_ALL, saved.c_str());
+}
+
+TEST(Conversion, CurrentTimeFlagReadsTheLocalClockEveryTime) {
+  const Variant date(Date(1999, 12, 31), true);
+  const Variant time(Time(1, 2, 3.0), true);
+  const Variant stamp(Timestamp(1999, 12, 31, 1, 2, 3.0), true);
+  for (const Variant* v : {&date, &time, &stamp}) {
+    // Bracketed by two clock readings, so a second (or midnight) passing
+    // between them does not matter.
+    const Timestamp before = Timestamp::now(Brimsel::LOCAL);
+    const Timestamp asStamp = v->toTimestamp();
+    const Date asDate = v->toDate();
+    const Time asTime = v->toTime();
+    const Timestamp after = Timestamp::now(Brimsel::LOCAL);
+    EXPECT_TRUE(before <= asStamp && asStamp <= after) << asStamp.asText();
+    EXPECT_TRUE(static_cast<const Date&>(before) <= asDate && asDate <= static_cast<const Date&>(after));
+    EXPECT_TRUE(asTime == static_cast<const Time&>(before) || asTime == static_cast<const Time&>(after) ||
+                (static_cast<const Time&>(before) < asTime && asTime < static_cast<const Time&>(after)) ||
+                static_cast<const Date&>(before) != static_cast<const Date&>(after));
+    const Variant fixed = Variant::coerce(*v, Variant::vtTimestamp);
+    EXPECT_TRUE(before <= fixed.toTimestamp() && fixed.toTimestamp() <= after);
+    // The coerced value holds that reading and no longer follows the clock.
+    EXPECT_EQ(fixed.toString(), fixed.toTimestamp().asText());
+  }
+  EXPECT_EQ(date.toString(), "1999-12-31");
+  EXPECT_EQ(time.toString(), "01:02:03");
+  EXPECT_EQ(stamp.toString(), "1999-12-31 01:02:03");
+  EXPECT_NE(Variant(date).toDate(), Date(1999, 12, 31)) << "copies carry the flag";
+}
