@@ -57,7 +57,9 @@ namespace Brimsel {
 
 class BRIMSEL_API Variant {
  public:
-  enum VariantType {
+  // The fixed underlying type makes every int a valid VariantType value, so
+  // that a caller may pass any number to coerce() (8 and more give vtNone).
+  enum VariantType : int {
     vtNone = 0,
     vtInt = 1,
     vtDouble = 2,

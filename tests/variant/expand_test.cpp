@@ -120,7 +120,7 @@ TEST(Expand, SameAsRestartingAtTheFront) {
     return s;
   };
   int compared = 0;
-  for (int round = 0; round < 4000; ++round) {
+  for (int round = 0; round < 3000; ++round) {
     VariableMap vars;
     for (const char* name : {"a", "b", "", "(", "$", "a$(b"}) vars[name] = Variant(randomText(6));
     if (round % 5 == 0) vars["b"] = Variant(round);
@@ -128,7 +128,7 @@ TEST(Expand, SameAsRestartingAtTheFront) {
     std::string expected;
     bool finished = false;
     const std::string reference = outcome([&] {
-      finished = restartAtTheFront(templ, vars, expected, 10000);
+      finished = restartAtTheFront(templ, vars, expected, 2000);
       return expected;
     });
     const std::string got = outcome([&] { return Brimsel::expand(templ, vars); });
@@ -139,7 +139,7 @@ TEST(Expand, SameAsRestartingAtTheFront) {
     EXPECT_EQ(got, reference) << "template \"" << templ << "\"";
     ++compared;
   }
-  EXPECT_GT(compared, 3000);
+  EXPECT_GT(compared, 2000);
 }
 
 TEST(Variable, NamesAndValues) {
