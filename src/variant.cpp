@@ -187,7 +187,7 @@ Variant::Variant(const Date& value, bool now)
     : _eType(vtDate),
       _nValue(0),
       _dValue(0.0),
-      _date(value),
+      _date{value.year(), value.month(), value.day()},
       _pBinary(nullptr),
       _nLength(nNO_LENGTH),
       _bNow(now) {}
@@ -196,7 +196,7 @@ Variant::Variant(const Time& value, bool now)
     : _eType(vtTime),
       _nValue(0),
       _dValue(0.0),
-      _time(value),
+      _time{value.hour(), value.minute(), value.second()},
       _pBinary(nullptr),
       _nLength(nNO_LENGTH),
       _bNow(now) {}
@@ -205,7 +205,7 @@ Variant::Variant(const Timestamp& value, bool now)
     : _eType(vtTimestamp),
       _nValue(0),
       _dValue(0.0),
-      _timestamp(value),
+      _timestamp{{value.year(), value.month(), value.day()}, {value.hour(), value.minute(), value.second()}},
       _pBinary(nullptr),
       _nLength(nNO_LENGTH),
       _bNow(now) {}
@@ -218,37 +218,33 @@ Variant::Variant(const unsigned char* data, unsigned int length)
       _nLength(length),
       _bNow(false) {}
 
-// Only the field of the held kind can differ from its default, so the other
-// calendar fields are left default-constructed instead of being copied (and
-// re-checked) one by one; the held one is assigned, which does not re-check a
-// value that was checked when it was stored.
+// The plain fields are copied as they are; only the text and the byte buffer
+// need copies of their own, and only a vtString has a text that is not empty.
 Variant::Variant(const Variant& other)
     : _eType(other._eType),
       _nValue(other._nValue),
       _dValue(other._dValue),
-      _strValue(other._strValue),
-      _pBinary(nullptr),
+      _date(other._date),
+      _time(other._time),
+      _timestamp(other._timestamp),
+      _pBinary(other._eType == vtBinary ? copyBytes(other._pBinary, other._nLength).release() : nullptr),
       _nLength(other._nLength),
       _bNow(other._bNow) {
-  switch (_eType) {
-    case vtDate:
-      _date = other._date;
-      break;
-    case vtTime:
-      _time = other._time;
-      break;
-    case vtTimestamp:
-      _timestamp = other._timestamp;
-      break;
-    case vtBinary:
-      _pBinary = copyBytes(other._pBinary, _nLength).release();
-      break;
-    default:
-      break;
-  }
+  if (_eType == vtString) _strValue = other._strValue;
 }
 
-Variant::~Variant() { delete[] _pBinary; }
+Variant::~Variant() {
+  if (_pBinary != nullptr) delete[] _pBinary;
+}
+
+// The stored fields came from a checked value, so rebuilding it cannot fail.
+Date Variant::makeDate(const DateFields& f) { return Date(f.year, f.month, f.day); }
+
+Time Variant::makeTime(const TimeFields& f) { return Time(f.hour, f.minute, f.second); }
+
+Timestamp Variant::makeTimestamp(const TimestampFields& f) {
+  return Timestamp(f.date.year, f.date.month, f.date.day, f.time.hour, f.time.minute, f.time.second);
+}
 
 Variant& Variant::operator=(const Variant& other) {
   if (this == &other) return *this;
@@ -324,11 +320,11 @@ std::string Variant::toString() const {
     case vtString:
       return _strValue;
     case vtDate:
-      return _date.asText();
+      return makeDate(_date).asText();
     case vtTime:
-      return _time.asText();
+      return makeTime(_time).asText();
     case vtTimestamp:
-      return _timestamp.asText();
+      return makeTimestamp(_timestamp).asText();
     default:
       mismatch(__LINE__, _eType, vtString);
   }
@@ -344,9 +340,9 @@ Date Variant::toDate() const {
         raiseError(__LINE__, nTYPE_MISMATCH, _strValue + " > Date");
       }
     case vtDate:
-      return _date;
+      return makeDate(_date);
     case vtTimestamp:
-      return static_cast<const Date&>(_timestamp);
+      return makeDate(_timestamp.date);
     default:
       mismatch(__LINE__, _eType, vtDate);
   }
@@ -362,9 +358,9 @@ Time Variant::toTime() const {
         raiseError(__LINE__, nTYPE_MISMATCH, _strValue + " > Time");
       }
     case vtTime:
-      return _time;
+      return makeTime(_time);
     case vtTimestamp:
-      return static_cast<const Time&>(_timestamp);
+      return makeTime(_timestamp.time);
     default:
       mismatch(__LINE__, _eType, vtTime);
   }
@@ -380,7 +376,7 @@ Timestamp Variant::toTimestamp() const {
         raiseError(__LINE__, nTYPE_MISMATCH, _strValue + " > Timestamp");
       }
     case vtTimestamp:
-      return _timestamp;
+      return makeTimestamp(_timestamp);
     default:
       mismatch(__LINE__, _eType, vtTimestamp);
   }

@@ -118,13 +118,37 @@ class BRIMSEL_API Variant {
   const unsigned char* toBinary() const;
 
  private:
+  // The calendar values are kept as their plain fields. A Date, Time or
+  // Timestamp was checked when it was stored here, so copying a Variant needs
+  // neither the calendar classes' checking copy constructors nor their
+  // destructors; the conversions rebuild the value. The defaults are those
+  // of a default-constructed Date, Time and Timestamp.
+  struct DateFields {
+    int year = 0;
+    int month = 1;
+    int day = 1;
+  };
+  struct TimeFields {
+    int hour = 0;
+    int minute = 0;
+    double second = 0.0;
+  };
+  struct TimestampFields {
+    DateFields date;
+    TimeFields time;
+  };
+
+  static Date makeDate(const DateFields& f);
+  static Time makeTime(const TimeFields& f);
+  static Timestamp makeTimestamp(const TimestampFields& f);
+
   VariantType _eType;
   int _nValue;
   double _dValue;
   std::string _strValue;
-  Date _date;
-  Time _time;
-  Timestamp _timestamp;
+  DateFields _date;
+  TimeFields _time;
+  TimestampFields _timestamp;
   unsigned char* _pBinary;
   unsigned int _nLength;
   bool _bNow;
