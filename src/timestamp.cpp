@@ -34,18 +34,20 @@ Timestamp Timestamp::fromText(const std::string& text) {
   const char* const cut = static_cast<const char*>(separator);
 
   // The date part is read and checked before the time part is looked at, so a
-  // text that is wrong on both sides reports the date.
+  // text that is wrong on both sides reports the date. The fields are checked
+  // before any object is built, which keeps the common path free of copies.
   int year, month, day;
-  if (!detail::readDateText(begin, static_cast<std::size_t>(cut - begin), year, month, day)) {
+  if (!detail::readDateText(begin, static_cast<std::size_t>(cut - begin), year, month, day) ||
+      !isValidDate(year, month, day)) {
     throw Exception(nINVALID_DATE, false, "Invalid date");
   }
-  const Date date(year, month, day);
   int hour, minute;
   double second;
-  if (!detail::readTimeText(cut + 1, size - static_cast<std::size_t>(cut - begin) - 1, hour, minute, second)) {
+  if (!detail::readTimeText(cut + 1, size - static_cast<std::size_t>(cut - begin) - 1, hour, minute, second) ||
+      !isValidTime(hour, minute, second)) {
     throw Exception(nINVALID_TIME, false, "Invalid time");
   }
-  return Timestamp(date, Time(hour, minute, second));
+  return Timestamp(year, month, day, hour, minute, second);
 }
 
 bool Timestamp::isForever() const { return *this == Forever; }
