@@ -26,8 +26,10 @@ std::string Timestamp::asText() const {
 Timestamp Timestamp::fromText(const std::string& text) {
   const char* const begin = text.data();
   const std::size_t size = text.size();
-  // A blank anywhere wins over 'T', and 'T' over 'Z'.
-  const void* separator = std::memchr(begin, ' ', size);
+  // A blank anywhere wins over 'T', and 'T' over 'Z'. A blank right after
+  // ten characters is taken without a search: should an earlier blank exist,
+  // the date part holds a blank either way and fails just the same.
+  const void* separator = size > 10 && begin[10] == ' ' ? begin + 10 : std::memchr(begin, ' ', size);
   if (separator == nullptr) separator = std::memchr(begin, 'T', size);
   if (separator == nullptr) separator = std::memchr(begin, 'Z', size);
   if (separator == nullptr) raiseInvalid();

@@ -90,17 +90,14 @@ class BRIMSEL_API Date {
   // universal clock). Throws nINVALID_DATE if the clock gives no valid date.
   static const Date now(Zone zone);
 
+ protected:
   // Leap years by the remainder of signed division, so -4 and -400 are leap
   // years and -100 is not. `month` must be 1 to 12.
-  static constexpr bool isLeapYear(int year) {
-    return year % 4 == 0 && (year % 400 == 0 || year % 100 != 0);
-  }
+  static constexpr bool isLeapYear(int year) { return year % 4 == 0 && (year % 400 == 0 || year % 100 != 0); }
   static constexpr int daysInMonth(int year, int month) {
     return month == 2 ? (isLeapYear(year) ? 29 : 28)
                       : (month == 4 || month == 6 || month == 9 || month == 11) ? 30 : 31;
   }
-
- protected:
   // The rule isValid() applies, for fields not yet in an object.
   static constexpr bool isValidDate(int year, int month, int day) {
     if (year == 0 && month == 1 && day == 1) return true;

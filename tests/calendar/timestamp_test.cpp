@@ -26,6 +26,9 @@ TEST(Timestamp, SentinelsAndDefault) {
   EXPECT_EQ("0000-01-01 00:00:00", Timestamp().asText());
   EXPECT_EQ("0000-00-00 00:00:00", Timestamp::Never.asText());
   EXPECT_EQ(Timestamp(), Timestamp::Forever);
+  EXPECT_EQ(1, Timestamp::nINVALID_DATE);
+  EXPECT_EQ(2, Timestamp::nINVALID_TIME);
+  EXPECT_EQ(3, Timestamp::nINVALID_TIMESTAMP);
   EXPECT_EQ(Timestamp::Forever, gEarlyForever);
   EXPECT_EQ(Timestamp::Never, gEarlyNever);
   EXPECT_EQ(Timestamp::Never, Timestamp(0, 0, 0, 0, 0, 0.0));
