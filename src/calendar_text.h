@@ -109,6 +109,7 @@ inline double readDecimal(const char* p, const char* end) {
       ++fractionDigits;
     }
   }
+  if (fractionDigits == 0) return static_cast<double>(digits);
   return static_cast<double>(digits) / kPowersOfTen[fractionDigits];
 }
 

@@ -26,26 +26,30 @@ std::string Timestamp::asText() const {
 Timestamp Timestamp::fromText(const std::string& text) {
   const char* const begin = text.data();
   const std::size_t size = text.size();
-  // A blank anywhere wins over 'T', and 'T' over 'Z'.
-  const void* separator = std::memchr(begin, ' ', size);
+  // A blank anywhere wins over 'T', and 'T' over 'Z'. A blank right after
+  // ten characters is taken without a search: should an earlier blank exist,
+  // the date part holds a blank either way and fails just the same.
+  const void* separator = size > 10 && begin[10] == ' ' ? begin + 10 : std::memchr(begin, ' ', size);
   if (separator == nullptr) separator = std::memchr(begin, 'T', size);
   if (separator == nullptr) separator = std::memchr(begin, 'Z', size);
   if (separator == nullptr) raiseInvalid();
   const char* const cut = static_cast<const char*>(separator);
 
   // The date part is read and checked before the time part is looked at, so a
-  // text that is wrong on both sides reports the date.
+  // text that is wrong on both sides reports the date. The fields are checked
+  // before any object is built, which keeps the common path free of copies.
   int year, month, day;
-  if (!detail::readDateText(begin, static_cast<std::size_t>(cut - begin), year, month, day)) {
+  if (!detail::readDateText(begin, static_cast<std::size_t>(cut - begin), year, month, day) ||
+      !isValidDate(year, month, day)) {
     throw Exception(nINVALID_DATE, false, "Invalid date");
   }
-  const Date date(year, month, day);
   int hour, minute;
   double second;
-  if (!detail::readTimeText(cut + 1, size - static_cast<std::size_t>(cut - begin) - 1, hour, minute, second)) {
+  if (!detail::readTimeText(cut + 1, size - static_cast<std::size_t>(cut - begin) - 1, hour, minute, second) ||
+      !isValidTime(hour, minute, second)) {
     throw Exception(nINVALID_TIME, false, "Invalid time");
   }
-  return Timestamp(date, Time(hour, minute, second));
+  return Timestamp(year, month, day, hour, minute, second);
 }
 
 bool Timestamp::isForever() const { return *this == Forever; }

@@ -79,12 +79,7 @@ class BRIMSEL_API Date {
   static Date fromText(const std::string& text);
 
   // True for Forever, for Never and for every real Gregorian date.
-  constexpr bool isValid() const {
-    if (_nYear == 0 && _nMonth == 1 && _nDay == 1) return true;
-    if (_nYear == 0 && _nMonth == 0 && _nDay == 0) return true;
-    if (_nMonth < 1 || _nMonth > 12 || _nDay < 1) return false;
-    return _nDay <= daysInMonth(_nYear, _nMonth);
-  }
+  constexpr bool isValid() const { return isValidDate(_nYear, _nMonth, _nDay); }
   bool isForever() const;
 
   constexpr int year() const { return _nYear; }
@@ -95,14 +90,20 @@ class BRIMSEL_API Date {
   // universal clock). Throws nINVALID_DATE if the clock gives no valid date.
   static const Date now(Zone zone);
 
+ protected:
   // Leap years by the remainder of signed division, so -4 and -400 are leap
   // years and -100 is not. `month` must be 1 to 12.
-  static constexpr bool isLeapYear(int year) {
-    return year % 4 == 0 && (year % 400 == 0 || year % 100 != 0);
-  }
+  static constexpr bool isLeapYear(int year) { return year % 4 == 0 && (year % 400 == 0 || year % 100 != 0); }
   static constexpr int daysInMonth(int year, int month) {
     return month == 2 ? (isLeapYear(year) ? 29 : 28)
                       : (month == 4 || month == 6 || month == 9 || month == 11) ? 30 : 31;
+  }
+  // The rule isValid() applies, for fields not yet in an object.
+  static constexpr bool isValidDate(int year, int month, int day) {
+    if (year == 0 && month == 1 && day == 1) return true;
+    if (year == 0 && month == 0 && day == 0) return true;
+    if (month < 1 || month > 12 || day < 1) return false;
+    return day <= daysInMonth(year, month);
   }
 
  private:

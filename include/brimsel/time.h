@@ -73,11 +73,7 @@ class BRIMSEL_API Time {
   // nINVALID_TIME on any fault.
   static Time fromText(const std::string& text);
 
-  // Written so that a NaN second fails.
-  constexpr bool isValid() const {
-    return _nHour >= 0 && _nHour <= 23 && _nMinute >= 0 && _nMinute <= 59 && _dSecond >= 0.0 &&
-           _dSecond <= 59.0;
-  }
+  constexpr bool isValid() const { return isValidTime(_nHour, _nMinute, _dSecond); }
 
   constexpr int hour() const { return _nHour; }
   constexpr int minute() const { return _nMinute; }
@@ -87,6 +83,13 @@ class BRIMSEL_API Time {
   // LOCAL reads the universal clock), to the whole second. Throws
   // nINVALID_TIME if the clock gives no valid time.
   static const Time now(Zone zone);
+
+ protected:
+  // The rule isValid() applies, for fields not yet in an object; written so
+  // that a NaN second fails.
+  static constexpr bool isValidTime(int hour, int minute, double second) {
+    return hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && second >= 0.0 && second <= 59.0;
+  }
 
  private:
   [[noreturn]] static void raiseInvalid();

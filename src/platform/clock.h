@@ -24,8 +24,9 @@ struct ClockFields {
 BRIMSEL_API std::int64_t clockSeconds();
 
 // `seconds` in universal time, or in the machine's local time (daylight
-// saving included, the TZ variable honoured) when `local` is set. Safe to call
-// from any thread. When the runtime cannot convert the value, every field is
+// saving included) when `local` is set. Local time follows TZ as the C
+// runtime last read it: at its first use, or when the program last called
+// tzset (_tzset on Windows). Safe to call from any thread. When the runtime cannot convert the value, every field is
 // -1, which no calendar class accepts.
 BRIMSEL_API ClockFields breakDown(std::int64_t seconds, bool local);
 

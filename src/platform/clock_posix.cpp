@@ -12,9 +12,9 @@ ClockFields breakDown(std::int64_t seconds, bool local) {
   struct tm fields = {};
   struct tm* converted;
   if (local) {
-    // localtime_r, unlike localtime, need not look at TZ again; tzset makes a
-    // change of TZ count from the next reading on (glibc locks inside it).
-    ::tzset();
+    // No tzset here: like the Windows runtime, this takes TZ as it was when
+    // first needed or when the program last called tzset, and concurrent
+    // readings never rebuild the zone under one another.
     converted = ::localtime_r(&t, &fields);
   } else {
     converted = ::gmtime_r(&t, &fields);
