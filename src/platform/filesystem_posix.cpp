@@ -1,0 +1,28 @@
+#include "platform/filesystem.h"
+
+#include <cerrno>
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+namespace Brimsel {
+namespace platform {
+
+PathSyntax pathSyntax() { return PathSyntax{'/', false}; }
+
+MakeDirectoryResult makeDirectory(const std::string& strPath) {
+  // Full permissions less the process's umask, as for mkdir(1).
+  if (mkdir(strPath.c_str(), 0777) == 0) return MakeDirectoryResult::created;
+  switch (errno) {
+    case EEXIST:
+      return MakeDirectoryResult::alreadyExists;
+    case ENOENT:
+    case ENOTDIR:
+      return MakeDirectoryResult::pathNotFound;
+    default:
+      return MakeDirectoryResult::otherError;
+  }
+}
+
+}  // namespace platform
+}  // namespace Brimsel
