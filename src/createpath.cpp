@@ -54,13 +54,20 @@ std::string createPath(const std::string& path) {
 
   // The system is not asked first whether a directory exists: creating it and
   // accepting "already exists" also holds when another process creates the
-  // same directory at the same moment.
-  for (const std::string& strComponent : tokenize(strRest, std::string(1, cSep))) {
-    strCurrent += strComponent;
+  // same directory at the same moment. A file of that name passes too, and
+  // the next component then fails; only for the last component, where no
+  // next one would notice, is the existing entry checked to be a directory,
+  // so that a file is never reported as the directory created.
+  const StringList components = tokenize(strRest, std::string(1, cSep));
+  for (StringList::size_type i = 0; i < components.size(); ++i) {
+    strCurrent += components[i];
     const char* pszReason = nullptr;
     switch (platform::makeDirectory(strCurrent)) {
       case platform::MakeDirectoryResult::created:
+        break;
       case platform::MakeDirectoryResult::alreadyExists:
+        if (i + 1 == components.size() && !platform::isDirectory(strCurrent))
+          pszReason = "an undocumented error occured";
         break;
       case platform::MakeDirectoryResult::pathNotFound:
         pszReason = "ERROR_PATH_NOT_FOUND";

@@ -81,9 +81,11 @@ BRIMSEL_API CrcRegister crc32(CrcRegister crc, const unsigned char* buf, CrcRegi
 // Creates every directory along `path` that does not exist yet, outermost
 // first, and returns the path as created: the separators made uniform and one
 // after every component. Forward slashes and backslashes both separate;
-// repeated ones count as one. Directories that exist already (and, for one
-// component, a file of that name: the next component then fails) are accepted,
-// so concurrent calls on overlapping paths do not fail on each other.
+// repeated ones count as one. Directories that exist already are accepted,
+// so concurrent calls on overlapping paths do not fail on each other. A file
+// in the way is passed over like a directory, and the next component then
+// fails; a file as the last component fails itself ("an undocumented error
+// occured"), so a file is never returned as the directory asked for.
 //
 // On Windows the result uses backslashes ("C:/data/logs" gives
 // "C:\data\logs\"). What comes before the first component created is taken

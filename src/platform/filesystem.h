@@ -23,6 +23,9 @@ enum class MakeDirectoryResult { created, alreadyExists, pathNotFound, otherErro
 // Creates the directory `strPath` (its parent must exist).
 MakeDirectoryResult makeDirectory(const std::string& strPath);
 
+// Whether `strPath` names an existing directory (following links).
+bool isDirectory(const std::string& strPath);
+
 }  // namespace platform
 }  // namespace Brimsel
 

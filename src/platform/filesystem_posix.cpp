@@ -24,5 +24,10 @@ MakeDirectoryResult makeDirectory(const std::string& strPath) {
   }
 }
 
+bool isDirectory(const std::string& strPath) {
+  struct stat st;
+  return stat(strPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 }  // namespace platform
 }  // namespace Brimsel

@@ -19,5 +19,10 @@ MakeDirectoryResult makeDirectory(const std::string& strPath) {
   }
 }
 
+bool isDirectory(const std::string& strPath) {
+  const DWORD dwAttributes = GetFileAttributesA(strPath.c_str());
+  return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 }  // namespace platform
 }  // namespace Brimsel

@@ -42,9 +42,10 @@ TEST(CreatePath, MixedRepeatedAndTrailingSeparatorsCollapse) {
 TEST(CreatePath, AFileInTheWayFailsAtTheNextComponent) {
   TempRoot root;
   { std::ofstream(root.sub("f")) << "not a directory"; }
-  // The file itself passes as "already exists".
-  EXPECT_EQ(createPath(root.sub("f")), root.sub("f/"));
   expectFailure(root.sub("f/g/h"), root.sub("f/g/"), "ERROR_PATH_NOT_FOUND");
+  // As the last component the file is no directory to return.
+  expectFailure(root.sub("f"), root.sub("f/"), "an undocumented error occured");
+  expectFailure(root.sub("f/"), root.sub("f/"), "an undocumented error occured");
   EXPECT_TRUE(fs::is_regular_file(root.sub("f")));
 }
 

@@ -1,7 +1,9 @@
 // The system headers come before the library's: the library must take their
 // _GUID as it is. (The opposite order is in guid_winlast_test.cpp.)
 #if defined(_WIN32)
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 #include <rpc.h>
 #endif

@@ -3,7 +3,9 @@
 #include <brimsel/guid.h>
 
 #if defined(_WIN32)
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 #include <objbase.h>
 #include <rpc.h>
