@@ -1,4 +1,4 @@
-// Temporary directories and expectations shared by the createPath tests.
+// Temporary directories and the expected failure of the createPath tests.
 #ifndef BRIMSEL_TESTS_IDENTITY_CREATEPATH_SUPPORT_H
 #define BRIMSEL_TESTS_IDENTITY_CREATEPATH_SUPPORT_H
 
@@ -20,33 +20,27 @@ const char cSep = '\\';
 const char cSep = '/';
 #endif
 
-// `s` with every '/' turned into the separator createPath writes.
-inline std::string native(std::string s) {
-  for (char& c : s)
-    if (c == '/') c = cSep;
-  return s;
-}
-
-// A fresh directory under the system's temporary folder, removed with all
-// its contents at the end of the test.
+// A fresh directory in the system's temporary folder, removed with all its
+// contents at the end of the test.
 class TempRoot {
  public:
-  TempRoot() {
-    const std::filesystem::path p = std::filesystem::temp_directory_path() /
-                                    ("brimsel-identity-" + Brimsel::Guid::create().asString());
-    std::filesystem::create_directories(p);
-    _str = p.string();
+  TempRoot()
+      : _str((std::filesystem::temp_directory_path() /
+              ("brimsel-identity-" + Brimsel::Guid::create().asString()))
+                 .string()) {
+    std::filesystem::create_directories(_str);
   }
   ~TempRoot() {
     std::error_code ec;
     std::filesystem::remove_all(_str, ec);
   }
-  TempRoot(const TempRoot&) = delete;
-  TempRoot& operator=(const TempRoot&) = delete;
-
   const std::string& path() const { return _str; }
-  // The path of `rel` (written with '/') below the root, in native form.
-  std::string sub(const std::string& rel) const { return _str + native("/" + rel); }
+  // `rel`, written with '/', below the root in the form createPath returns.
+  std::string sub(std::string rel) const {
+    for (char& c : rel)
+      if (c == '/') c = cSep;
+    return _str + cSep + rel;
+  }
 
  private:
   std::string _str;
@@ -62,26 +56,21 @@ class CurrentDirectory {
     std::error_code ec;
     std::filesystem::current_path(_old, ec);
   }
-  CurrentDirectory(const CurrentDirectory&) = delete;
-  CurrentDirectory& operator=(const CurrentDirectory&) = delete;
 
  private:
   std::filesystem::path _old;
 };
 
 // createPath(path) raises error 4001, not fatal, without source location,
-// naming `where` (the path up to and including the failing directory and its
-// separator) and `reason`.
+// naming `where` (the path up to the failing directory and its separator).
 inline void expectFailure(const std::string& path, const std::string& where,
                           const std::string& reason) {
   try {
-    const std::string strResult = Brimsel::createPath(path);
-    ADD_FAILURE() << "createPath(\"" << path << "\") returned \"" << strResult << '"';
+    ADD_FAILURE() << "createPath(\"" << path << "\") returned " << Brimsel::createPath(path);
   } catch (const Brimsel::Exception& e) {
     EXPECT_EQ(e.errorCode(), 4001);
     EXPECT_FALSE(e.isFatal());
-    EXPECT_EQ(e.file(), "");
-    EXPECT_EQ(e.line(), -1);
+    EXPECT_EQ(e.file() + std::to_string(e.line()), "-1");
     EXPECT_EQ(e.legend(), "Failed to create directory <" + where + "> because <" + reason + ">");
   }
 }

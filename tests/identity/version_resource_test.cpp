@@ -26,18 +26,15 @@ TEST(VersionWindows, MatchesTheFileVersionResource) {
   char szFile[MAX_PATH] = {};
   ASSERT_GT(GetModuleFileNameA(hLibrary, szFile, MAX_PATH), 0u);
   DWORD dwHandle = 0;
-  const DWORD dwSize = GetFileVersionInfoSizeA(szFile, &dwHandle);
-  ASSERT_GT(dwSize, 0u) << szFile;
-  std::vector<char> info(dwSize);
-  ASSERT_TRUE(GetFileVersionInfoA(szFile, 0, dwSize, info.data()));
+  std::vector<char> info(GetFileVersionInfoSizeA(szFile, &dwHandle));
+  ASSERT_TRUE(GetFileVersionInfoA(szFile, 0, static_cast<DWORD>(info.size()), info.data()));
   VS_FIXEDFILEINFO* pFixed = nullptr;
   UINT nLength = 0;
   ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&pFixed), &nLength));
-  const Brimsel::Version& v = Brimsel::version();
-  EXPECT_EQ(HIWORD(pFixed->dwFileVersionMS), static_cast<unsigned>(v.verMajor()));
-  EXPECT_EQ(LOWORD(pFixed->dwFileVersionMS), static_cast<unsigned>(v.verMinor()));
-  EXPECT_EQ(HIWORD(pFixed->dwFileVersionLS), static_cast<unsigned>(v.release()));
-  EXPECT_EQ(LOWORD(pFixed->dwFileVersionLS), static_cast<unsigned>(v.build()));
+  EXPECT_EQ(Brimsel::Version(HIWORD(pFixed->dwFileVersionMS), LOWORD(pFixed->dwFileVersionMS),
+                             HIWORD(pFixed->dwFileVersionLS), LOWORD(pFixed->dwFileVersionLS))
+                .text(),
+            Brimsel::version().text());
 }
 
 #else
@@ -45,11 +42,10 @@ TEST(VersionWindows, MatchesTheFileVersionResource) {
 TEST(VersionLinux, MatchesTheSharedObjectVersion) {
   Dl_info info = {};
   ASSERT_NE(dladdr(reinterpret_cast<void*>(&Brimsel::version), &info), 0);
-  ASSERT_NE(info.dli_fname, nullptr);
   const Brimsel::Version& v = Brimsel::version();
-  const std::string strFile = std::filesystem::canonical(info.dli_fname).filename().string();
-  EXPECT_EQ(strFile, "libbrimsel.so." + std::to_string(v.verMajor()) + '.' +
-                         std::to_string(v.verMinor()) + '.' + std::to_string(v.release()));
+  EXPECT_EQ(std::filesystem::canonical(info.dli_fname).filename().string(),
+            "libbrimsel.so." + std::to_string(v.verMajor()) + '.' + std::to_string(v.verMinor()) +
+                '.' + std::to_string(v.release()));
 }
 
 #endif
