@@ -3,6 +3,9 @@
 #define BRIMSEL_BRIMSEL_H
 
 #include <brimsel/exception.h>
+#include <brimsel/guid.h>
+#include <brimsel/unitconversions.h>
 #include <brimsel/util.h>
+#include <brimsel/version.h>
 
 #endif  // BRIMSEL_BRIMSEL_H
