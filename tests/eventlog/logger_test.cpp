@@ -1,0 +1,133 @@
+// The process-wide logger, levels and copies: the rules that hold on every
+// platform, whatever the system log does with the entries.
+#include <brimsel/eventlogger.h>
+
+#include "eventcatalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+
+using Brimsel::EventLogger;
+
+namespace {
+
+// Read while the program starts, before any test constructs a logger.
+EventLogger* const loggerAtStart = EventLogger::theLogger();
+
+TEST(TheLogger, IsNullBeforeAnyLoggerIsConstructed) { EXPECT_EQ(nullptr, loggerAtStart); }
+
+TEST(TheLogger, IsTheNewestLoggerAndNeverACopy) {
+  ASSERT_EQ(nullptr, EventLogger::theLogger());
+  auto first = std::make_unique<EventLogger>("brimsel-first");
+  EXPECT_EQ(first.get(), EventLogger::theLogger());
+  auto second = std::make_unique<EventLogger>("brimsel-second");
+  EXPECT_EQ(second.get(), EventLogger::theLogger());
+
+  {
+    EventLogger copy(*second);
+    EXPECT_EQ(second.get(), EventLogger::theLogger());
+    copy = *first;
+    EXPECT_EQ(second.get(), EventLogger::theLogger());
+  }
+  // Destroying copies or older loggers leaves the newest in place.
+  EXPECT_EQ(second.get(), EventLogger::theLogger());
+  first.reset();
+  EXPECT_EQ(second.get(), EventLogger::theLogger());
+  // Destroying the process-wide logger leaves none rather than a dangling one.
+  second.reset();
+  EXPECT_EQ(nullptr, EventLogger::theLogger());
+}
+
+TEST(TheLogger, DestroyingAnOlderLoggerAfterTheNewestKeepsNull) {
+  auto older = std::make_unique<EventLogger>("brimsel-older");
+  auto newer = std::make_unique<EventLogger>("brimsel-newer");
+  newer.reset();
+  ASSERT_EQ(nullptr, EventLogger::theLogger());
+  older.reset();
+  EXPECT_EQ(nullptr, EventLogger::theLogger());
+}
+
+TEST(Levels, AreHeldAsSignedIntegersAndCopied) {
+  EventLogger logger("brimsel-levels");
+  EXPECT_EQ(EventLogger::LEVEL_QUIET, logger.level());
+  for (int level : {-5, 0, 2, 3, 9}) {
+    logger.setLevel(static_cast<EventLogger::Level>(level));
+    EXPECT_EQ(level, static_cast<int>(logger.level()));
+  }
+  logger.setLevel(EventLogger::LEVEL_DEBUG);
+  EventLogger copy(logger);
+  EXPECT_EQ(EventLogger::LEVEL_DEBUG, copy.level());
+  EventLogger assigned("brimsel-levels-assigned");
+  assigned = logger;
+  EXPECT_EQ(EventLogger::LEVEL_DEBUG, assigned.level());
+}
+
+TEST(Levels, FilteredCallsReturnFalseAtEachLevel) {
+  EventLogger logger("brimsel-filter");
+  for (int level : {-1, 0, 1}) {
+    logger.setLevel(static_cast<EventLogger::Level>(level));
+    if (level < 1) {
+      EXPECT_FALSE(logger.logMessage("m", EventLogger::LAYER_UI)) << level;
+    }
+    EXPECT_FALSE(logger.logDebug("d", EventLogger::LAYER_UI)) << level;
+    EXPECT_FALSE(logger.logTrace("t", EventLogger::LAYER_UI)) << level;
+  }
+  logger.setLevel(EventLogger::LEVEL_DEBUG);
+  EXPECT_FALSE(logger.logTrace("t", EventLogger::LAYER_UI));
+}
+
+// The category of each layer; categories 2 and 3 share their text, so only
+// the numbers tell layers 1 and 2 apart.
+TEST(Layers, MapToTheirCategories) {
+  using Brimsel::catalogue::categoryOf;
+  EXPECT_EQ(1, categoryOf(EventLogger::LAYER_DAL));
+  EXPECT_EQ(2, categoryOf(EventLogger::LAYER_DATA));
+  EXPECT_EQ(3, categoryOf(EventLogger::LAYER_SERVICE));
+  EXPECT_EQ(4, categoryOf(EventLogger::LAYER_CLIENT));
+  EXPECT_EQ(4, categoryOf(EventLogger::LAYER_UI));
+  EXPECT_EQ(5, categoryOf(EventLogger::LAYER_DAEMON));
+  for (int other : {-1, 6, 7, 256, -65536}) {
+    EXPECT_EQ(4, categoryOf(other)) << other;
+  }
+}
+
+}  // namespace
+
+#if !defined(_WIN32)
+// On Linux the library's allocations go through this program's operator new,
+// so a filtered-out call that allocated would be seen here.
+namespace {
+std::atomic<long> allocations{0};
+}
+
+void* operator new(std::size_t size) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size == 0 ? 1 : size)) {
+    return p;
+  }
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+TEST(Levels, FilteredCallsDoNotAllocate) {
+  EventLogger logger("brimsel-no-allocation");
+  const std::string text(100, 'x');  // longer than any short-string buffer
+  const long before = allocations.load();
+  for (int i = 0; i < 100; ++i) {
+    EXPECT_FALSE(logger.logMessage(text, EventLogger::LAYER_UI));
+    EXPECT_FALSE(logger.logDebug(text, EventLogger::LAYER_CLIENT));
+    EXPECT_FALSE(logger.logTrace(text, EventLogger::LAYER_DAEMON));
+  }
+  EXPECT_EQ(before, allocations.load());
+}
+
+}  // namespace
+#endif
