@@ -9,13 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -26,36 +24,19 @@ using Brimsel::EventLogger;
 
 namespace {
 
-// Any function of the executable and of the library, as module addresses.
+namespace fs = std::filesystem;
+
+// Any function of the executable, as a module address.
 void functionOfTheExecutable() {}
 
 std::vector<std::string> listFolder(const std::string& dir) {
   std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* item = readdir(d)) {
-      const std::string name = item->d_name;
-      if (name != "." && name != "..") {
-        names.push_back(name);
-      }
-    }
-    closedir(d);
+  std::error_code ec;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    names.push_back(it->path().filename().string());
   }
+  std::sort(names.begin(), names.end());
   return names;
-}
-
-void removeTree(const std::string& path) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) != 0) {
-    return;
-  }
-  if (S_ISDIR(st.st_mode)) {
-    for (const std::string& name : listFolder(path)) {
-      removeTree(path + "/" + name);
-    }
-    rmdir(path.c_str());
-  } else {
-    unlink(path.c_str());
-  }
 }
 
 // The file as "name=value" lines; comment lines start with '#'.
@@ -83,9 +64,8 @@ std::map<std::string, std::string> readStore(const std::string& path, std::strin
 
 // Whether two paths name the same file.
 bool sameFile(const std::string& a, const std::string& b) {
-  struct stat sa;
-  struct stat sb;
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  std::error_code ec;
+  return fs::equivalent(a, b, ec) && !ec;
 }
 
 // The file mapped at `address`, from the kernel's own list of mappings.
@@ -115,7 +95,8 @@ class PosixRegistration : public ::testing::Test {
   }
   void TearDown() override {
     Brimsel::detail::setEventSourceStoreRoot("");
-    removeTree(temp_);
+    std::error_code ec;
+    fs::remove_all(temp_, ec);
   }
 
   std::string temp_;
@@ -135,9 +116,7 @@ TEST_F(PosixRegistration, WithoutModuleRegistersTheRunningExecutable) {
   EXPECT_TRUE(sameFile("/proc/self/exe", path)) << path;
   EXPECT_EQ(path, values.at("CategoryMessageFile"));
   // Readable by anyone, like the registry's values.
-  struct stat st;
-  ASSERT_EQ(0, stat((root_ + "/Brimsel Test Source").c_str(), &st));
-  EXPECT_EQ(0644u, st.st_mode & 0777u);
+  EXPECT_EQ(fs::perms(0644), fs::status(root_ + "/Brimsel Test Source").permissions() & fs::perms::all);
 }
 
 TEST_F(PosixRegistration, ModuleHandleChoosesTheRegisteredFile) {
@@ -196,12 +175,10 @@ TEST_F(PosixRegistration, UnwritableStoreGivesFalse) {
   // A folder where the source's file must go cannot be replaced either.
   Brimsel::detail::setEventSourceStoreRoot(root_);
   ASSERT_TRUE(logger.registerEventSource("first"));
-  ASSERT_EQ(0, mkdir((root_ + "/taken").c_str(), 0755));
+  ASSERT_TRUE(fs::create_directory(root_ + "/taken"));
   EXPECT_FALSE(logger.registerEventSource("taken"));
   // Nothing half-written is left behind.
-  std::vector<std::string> names = listFolder(root_);
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ((std::vector<std::string>{"first", "taken"}), names);
+  EXPECT_EQ((std::vector<std::string>{"first", "taken"}), listFolder(root_));
 }
 
 // Registering needs no open source and no syslog daemon.
