@@ -177,11 +177,13 @@ class WindowsRegistration : public ::testing::Test {
   std::vector<std::string> created_;
 };
 
+// An empty name would put the values on the Application log's own key.
 TEST_F(WindowsRegistration, WithoutModuleRegistersTheRunningExecutable) {
   const std::string name = source("Brimsel Test Executable");
   EventLogger logger(name);
   ASSERT_TRUE(logger.registerEventSource(name));
   expectRegistered(name, moduleFile(nullptr));
+  EXPECT_FALSE(logger.registerEventSource(""));
 }
 
 TEST_F(WindowsRegistration, ModuleHandleChoosesTheRegisteredFile) {
@@ -194,11 +196,6 @@ TEST_F(WindowsRegistration, ModuleHandleChoosesTheRegisteredFile) {
   EventLogger copy(logger);
   ASSERT_TRUE(copy.registerEventSource(name));
   expectRegistered(name, moduleFile(library()));
-}
-
-TEST_F(WindowsRegistration, EmptySourceNameIsRefused) {
-  EventLogger logger("Brimsel Test Empty");
-  EXPECT_FALSE(logger.registerEventSource(""));
 }
 
 TEST(WindowsEventLog, WritersReturnTrueAndFilteredOnesFalse) {
@@ -215,6 +212,7 @@ TEST(WindowsEventLog, WritersReturnTrueAndFilteredOnesFalse) {
   EXPECT_TRUE(logger.logTrace("line one\r\nline two", EventLogger::LAYER_CLIENT));
 }
 
+// Copies share the source; it stays open while any copy holds it.
 TEST(WindowsEventLog, CopiesKeepTheSourceOpenUntilTheLastIsGone) {
   auto original = std::make_unique<EventLogger>("Brimsel Test Copies");
   EventLogger copy(*original);
