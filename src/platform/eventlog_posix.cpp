@@ -111,7 +111,7 @@ EventSource* openEventSource(const std::string& name) {
   }
   source->fd = fd;
   try {
-    source->tag = name;
+    source->tag = name.c_str();  // like the Windows call, the name ends at a zero byte
   } catch (...) {
     close(fd);
     delete source;
