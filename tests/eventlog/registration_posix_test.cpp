@@ -12,6 +12,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -133,6 +134,11 @@ TEST_F(PosixRegistration, ModuleHandleChoosesTheRegisteredFile) {
   values = readStore(root_ + "/lib");
   EXPECT_EQ(4u, values.size());
   EXPECT_TRUE(sameFile("/proc/self/exe", values.at("EventMessageFile")));
+  EXPECT_EQ((std::vector<std::string>{"copy", "lib"}), listFolder(root_));
+
+  // An address in no module has no file to register: nothing is written.
+  logger.setModuleHandle(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(0x10)));
+  EXPECT_FALSE(logger.registerEventSource("nowhere"));
   EXPECT_EQ((std::vector<std::string>{"copy", "lib"}), listFolder(root_));
 }
 

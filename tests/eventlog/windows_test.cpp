@@ -184,6 +184,11 @@ TEST_F(WindowsRegistration, WithoutModuleRegistersTheRunningExecutable) {
   ASSERT_TRUE(logger.registerEventSource(name));
   expectRegistered(name, moduleFile(nullptr));
   EXPECT_FALSE(logger.registerEventSource(""));
+  // A handle of no module has no file to register: nothing is written.
+  logger.setModuleHandle(reinterpret_cast<HINSTANCE>(static_cast<ULONG_PTR>(0x10)));
+  const std::string unknown = source("Brimsel Test No Module");
+  EXPECT_FALSE(logger.registerEventSource(unknown));
+  EXPECT_EQ(0u, readValue(unknown, "CategoryCount").data.size());
 }
 
 TEST_F(WindowsRegistration, ModuleHandleChoosesTheRegisteredFile) {
