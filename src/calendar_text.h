@@ -78,6 +78,27 @@ inline char* putTime(char* out, int hour, int minute, int second) {
 
 inline bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10u; }
 
+// What each byte may be in the text forms, one bit per use.
+enum : unsigned char { kDateChar = 1, kTimeChar = 2 };
+struct CharClasses {
+  unsigned char of[256];
+  constexpr CharClasses() : of() {
+    for (int c = '0'; c <= '9'; ++c) of[c] = kDateChar | kTimeChar;
+    of[static_cast<unsigned char>('-')] = kDateChar;
+    of[static_cast<unsigned char>(':')] = kTimeChar;
+    of[static_cast<unsigned char>('.')] = kTimeChar;
+  }
+};
+inline constexpr CharClasses kCharClasses{};
+
+// Whether every byte of the text has `charClass`; no early exit, the texts
+// are short and the loop stays free of branches.
+inline bool allOfClass(const char* text, std::size_t size, unsigned char charClass) {
+  unsigned char all = charClass;
+  for (std::size_t i = 0; i < size; ++i) all &= kCharClasses.of[static_cast<unsigned char>(text[i])];
+  return all != 0;
+}
+
 // The atoi rule over [p, end): an optional '-', then digits up to the first
 // other character; no digits read as 0. Fields are at most four characters,
 // so nothing overflows.
@@ -117,9 +138,7 @@ inline double readDecimal(const char* p, const char* end) {
 // fields by the atoi rule. False on any fault; the values are then unset.
 inline bool readDateText(const char* text, std::size_t size, int& year, int& month, int& day) {
   if (size != 10) return false;
-  for (std::size_t i = 0; i < size; ++i) {
-    if (!isDigit(text[i]) && text[i] != '-') return false;
-  }
+  if (!allOfClass(text, size, kDateChar)) return false;
   if (text[4] != '-' || text[7] != '-') return false;
   year = readInteger(text, text + 4);
   month = readInteger(text + 5, text + 7);
@@ -131,9 +150,7 @@ inline bool readDateText(const char* text, std::size_t size, int& year, int& mon
 // and minute by the atoi rule, the second by the strtod rule.
 inline bool readTimeText(const char* text, std::size_t size, int& hour, int& minute, double& second) {
   if (size < 8 || size > 15) return false;
-  for (std::size_t i = 0; i < size; ++i) {
-    if (!isDigit(text[i]) && text[i] != ':' && text[i] != '.') return false;
-  }
+  if (!allOfClass(text, size, kTimeChar)) return false;
   if (text[2] != ':' || text[5] != ':') return false;
   hour = readInteger(text, text + 2);
   minute = readInteger(text + 3, text + 5);
