@@ -4,6 +4,7 @@
 
 #include <brimsel/exception.h>
 #include <brimsel/mutex.h>
+#include <brimsel/semaphore.h>
 #include <brimsel/util.h>
 
 #endif  // BRIMSEL_BRIMSEL_H
