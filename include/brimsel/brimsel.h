@@ -4,7 +4,9 @@
 
 #include <brimsel/exception.h>
 #include <brimsel/mutex.h>
+#include <brimsel/publisher.h>
 #include <brimsel/semaphore.h>
+#include <brimsel/subscriber.h>
 #include <brimsel/util.h>
 
 #endif  // BRIMSEL_BRIMSEL_H

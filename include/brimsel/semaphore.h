@@ -31,7 +31,7 @@ namespace Brimsel {
 class BRIMSEL_API Semaphore {
  public:
   // Waits with this timeout have no time limit.
-  static constexpr unsigned long nINFINITE = 0xFFFFFFFFul;
+  enum : unsigned long { nINFINITE = 0xFFFFFFFFul };
 
   // Creates the event, not signalled. A failed creation is not reported
   // here: it shows up as a failed wait.

@@ -89,7 +89,7 @@ TEST(SemaphoreWait, ZeroOnlyTestsAndATimedWaitTakesAboutItsTime) {
 }
 
 TEST(SemaphoreWait, ABlockedWaitReturnsAsSoonAsAnotherThreadSignals) {
-  for (unsigned long timeout : {Semaphore::nINFINITE, kGenerousMs}) {
+  for (unsigned long timeout : {static_cast<unsigned long>(Semaphore::nINFINITE), kGenerousMs}) {
     Semaphore s;
     Waiter w(s, timeout);
     EXPECT_FALSE(w.returnedWithin(kBlockedFor)) << "nothing signalled yet, timeout " << timeout;

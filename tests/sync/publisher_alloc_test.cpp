@@ -1,0 +1,56 @@
+// Whether Publisher::changed allocates: this program replaces the global
+// allocation functions to count the calls made on each thread. Where the
+// platform lets a program replace them for the libraries it loads (ELF), the
+// count includes the library's own allocations; elsewhere the test is skipped.
+#include <brimsel/publisher.h>
+#include <brimsel/subscriber.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+thread_local long tAllocations = 0;
+}  // namespace
+
+void* operator new(std::size_t n) {
+  ++tAllocations;
+  if (void* p = std::malloc(n != 0 ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+class Quiet : public Brimsel::Subscriber {
+ public:
+  void notify(Brimsel::Publisher*, int, void*) override { ++calls; }
+  long calls = 0;
+};
+
+}  // namespace
+
+TEST(PublisherAllocation, ChangedAllocatesNothingWhileTheSetIsUnchanged) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "a DLL keeps its own allocation functions";
+#else
+  Quiet subs[10];
+  Brimsel::Publisher p;
+  long before = tAllocations;
+  for (Quiet& s : subs) p.addSubscriber(&s);
+  ASSERT_GT(tAllocations, before) << "the counter must see the library's allocations";
+
+  before = tAllocations;
+  for (int i = 0; i < 100; ++i) p.changed(nullptr);
+  EXPECT_EQ(tAllocations, before);
+  for (const Quiet& s : subs) EXPECT_EQ(s.calls, 100);
+
+  p.removeSubscriber(&subs[3]);
+  before = tAllocations;
+  p.changed(nullptr);
+  EXPECT_EQ(tAllocations, before) << "nor after the set changed";
+  for (Quiet& s : subs) p.removeSubscriber(&s);
+#endif
+}
