@@ -3,59 +3,46 @@
 #include <brimsel/exception.h>
 
 #include <memory>
-#include <vector>
 
 namespace Brimsel {
 
-// An immutable, address-ordered copy of the subscriber set. The publisher
-// holds one reference to the current snapshot and each running walk holds
-// another, so a walk keeps the set as it was when it began while add and
-// remove install a new snapshot. The count is only touched with the
-// publisher's mutex held.
-struct Publisher::Snapshot {
-  int nRefs;
-  std::vector<Subscriber*> items;
-};
-
-class Publisher::SnapshotRef {
- public:
-  explicit SnapshotRef(Snapshot* p) : _p(p) {
-    if (_p != nullptr) ++_p->nRefs;
-  }
-  ~SnapshotRef() {
-    if (_p != nullptr && --_p->nRefs == 0) delete _p;
-  }
-  SnapshotRef(const SnapshotRef&) = delete;
-  SnapshotRef& operator=(const SnapshotRef&) = delete;
-
-  const std::vector<Subscriber*>* items() const { return _p != nullptr ? &_p->items : nullptr; }
-
- private:
-  Snapshot* _p;
-};
-
 namespace {
 
-// A snapshot of `set` without `skip` (null, or a member of the set), or null
-// when nothing would be in it. A template only to reach the private type.
-template <typename Snapshot>
-Snapshot* makeSnapshot(const std::set<Subscriber*>& set, const Subscriber* skip) {
-  const std::size_t n = set.size() - (skip != nullptr ? 1 : 0);
-  if (n == 0) return nullptr;
-  std::unique_ptr<Snapshot> next(new Snapshot{1, {}});
-  next->items.reserve(n);
+// An array of the members of `set` without `skip` (null, or a member of the
+// set), in the set's ascending address order; `n` receives its length.
+std::unique_ptr<Subscriber*[]> orderedArray(const std::set<Subscriber*>& set, const Subscriber* skip,
+                                            std::size_t* n) {
+  *n = set.size() - (skip != nullptr ? 1 : 0);
+  std::unique_ptr<Subscriber*[]> items(new Subscriber*[*n]);
+  std::size_t i = 0;
   for (Subscriber* s : set) {
-    if (s != skip) next->items.push_back(s);
+    if (s != skip) items[i++] = s;
   }
-  return next.release();
+  return items;
 }
 
 }  // namespace
 
-void Publisher::installSnapshot(Snapshot* next) {
+void Publisher::releaseSnapshot(Snapshot* snapshot) {
+  if (snapshot != nullptr && --snapshot->nRefs == 0) {
+    delete[] snapshot->ppBegin;
+    delete snapshot;
+  }
+}
+
+// Builds the snapshot of the set without `skip` and installs it in place of
+// the current one; nothing changes when an allocation fails.
+void Publisher::installSnapshot(const Subscriber* skip) {
+  std::size_t n = 0;
+  std::unique_ptr<Subscriber*[]> items = orderedArray(_subscribers, skip, &n);
+  Snapshot* next = nullptr;
+  if (n != 0) {
+    next = new Snapshot{1, items.get(), items.get() + n};
+    items.release();
+  }
   Snapshot* old = _pSnapshot;
   _pSnapshot = next;
-  if (old != nullptr && --old->nRefs == 0) delete old;
+  releaseSnapshot(old);
 }
 
 Publisher::Publisher() : _mx("Publisher::_mx"), _bDestroying(false), _pSnapshot(nullptr) {}
@@ -63,7 +50,7 @@ Publisher::Publisher() : _mx("Publisher::_mx"), _bDestroying(false), _pSnapshot(
 Publisher::Publisher(const Publisher& other) : _mx("Publisher::_mx"), _bDestroying(false), _pSnapshot(nullptr) {
   Mutex::Lock lock(other._mx, "Publisher::Publisher(const Publisher&)");
   _subscribers = other._subscribers;
-  _pSnapshot = makeSnapshot<Snapshot>(_subscribers, nullptr);
+  installSnapshot(nullptr);
 }
 
 // Copying the source's "being destroyed" flag would either stop a live
@@ -74,21 +61,19 @@ const Publisher& Publisher::operator=(const Publisher& /*other*/) { return *this
 Publisher::~Publisher() {
   Mutex::Lock lock(_mx, "Publisher::~Publisher()");
   _bDestroying.store(true, std::memory_order_relaxed);
-  {
-    SnapshotRef walk(_pSnapshot);
-    if (walk.items() != nullptr) {
-      for (Subscriber* s : *walk.items()) {
-        if (!s->notifyDeletes()) continue;
-        try {
-          s->notify(this, nREASON_DESTROYED, this);
-        } catch (const Exception&) {
-          // A destructor cannot pass it on; the other subscribers still
-          // need their end notification.
-        }
-      }
+  Snapshot* walk = _pSnapshot;
+  _pSnapshot = nullptr;  // the walk takes over the publisher's reference
+  if (walk == nullptr) return;
+  for (Subscriber** pp = walk->ppBegin; pp != walk->ppEnd; ++pp) {
+    if (!(*pp)->notifyDeletes()) continue;
+    try {
+      (*pp)->notify(this, nREASON_DESTROYED, this);
+    } catch (const Exception&) {
+      // A destructor cannot pass it on; the other subscribers still need
+      // their end notification.
     }
   }
-  installSnapshot(nullptr);
+  releaseSnapshot(walk);
 }
 
 void Publisher::addSubscriber(Subscriber* subscriber) {
@@ -98,7 +83,7 @@ void Publisher::addSubscriber(Subscriber* subscriber) {
   const auto inserted = _subscribers.insert(subscriber);
   if (!inserted.second) return;
   try {
-    installSnapshot(makeSnapshot<Snapshot>(_subscribers, nullptr));
+    installSnapshot(nullptr);
   } catch (...) {
     _subscribers.erase(inserted.first);
     throw;
@@ -112,18 +97,8 @@ void Publisher::removeSubscriber(Subscriber* subscriber) {
   Mutex::Lock lock(_mx, "Publisher::removeSubscriber");
   const auto it = _subscribers.find(subscriber);
   if (it == _subscribers.end()) return;
-  // Built before anything changes, so a failed allocation changes nothing.
-  Snapshot* next = makeSnapshot<Snapshot>(_subscribers, subscriber);
+  installSnapshot(subscriber);  // first, so that a failed allocation changes nothing
   _subscribers.erase(it);
-  installSnapshot(next);
-}
-
-void Publisher::changed(void* data) {
-  Mutex::Lock lock(_mx, "Publisher::changed");
-  if (_bDestroying.load(std::memory_order_relaxed)) return;
-  SnapshotRef walk(_pSnapshot);
-  if (walk.items() == nullptr) return;
-  for (Subscriber* s : *walk.items()) s->notify(this, nREASON_CHANGED, data);
 }
 
 }  // namespace Brimsel

@@ -61,7 +61,7 @@ class BRIMSEL_API Publisher {
   void addSubscriber(Subscriber* subscriber);
   // Deregisters `subscriber`; one that is not registered changes nothing.
   void removeSubscriber(Subscriber* subscriber);
-  // Notifies every registered subscriber with `data`.
+  // Notifies every registered subscriber with `data` (defined below).
   void changed(void* data);
 
   // The set itself, read without the lock: the caller must keep other
@@ -69,17 +69,39 @@ class BRIMSEL_API Publisher {
   const std::set<Subscriber*>& subscribers() const { return _subscribers; }
 
  private:
-  struct Snapshot;
-  class SnapshotRef;
-  void installSnapshot(Snapshot* next);
+  // The set as an immutable, address-ordered array that notification walks
+  // share: addSubscriber and removeSubscriber install a new one, so a walk
+  // keeps the set as it was when it began and changed() allocates nothing.
+  // The count holds the publisher's reference and one per running walk; it
+  // is only touched with _mx held.
+  struct Snapshot {
+    int nRefs;
+    Subscriber** ppBegin;
+    Subscriber** ppEnd;
+  };
+  // Drops one reference, freeing the snapshot with the last one.
+  static void releaseSnapshot(Snapshot* snapshot);
+  void installSnapshot(const Subscriber* skip);
 
   mutable Mutex _mx;  // mutable: copying a publisher locks its source
   std::atomic<bool> _bDestroying;
   std::set<Subscriber*> _subscribers;
-  // The set as an immutable, address-ordered array that notification walks
-  // share; add and remove replace it, so changed() allocates nothing.
   Snapshot* _pSnapshot;
 };
+
+// Inline so that the walk runs in the caller's own code: a call from a
+// shared library into a subscriber in the program costs noticeably more per
+// call than the same call made inside the program.
+inline void Publisher::changed(void* data) {
+  Mutex::Lock lock(_mx, "Publisher::changed");
+  if (_bDestroying.load(std::memory_order_relaxed) || _pSnapshot == nullptr) return;
+  struct Hold {
+    Snapshot* p;
+    ~Hold() { releaseSnapshot(p); }
+  } hold{_pSnapshot};
+  ++hold.p->nRefs;
+  for (Subscriber** pp = hold.p->ppBegin; pp != hold.p->ppEnd; ++pp) (*pp)->notify(this, nREASON_CHANGED, data);
+}
 
 }  // namespace Brimsel
 
