@@ -3,7 +3,6 @@
 #include <brimsel/exception.h>
 
 #include <cstring>
-#include <memory>
 
 #include "platform/mutex.h"
 
@@ -24,16 +23,12 @@ void mutexNotOwned() {
 
 Mutex::Mutex(const char* name) : _aLock(), _pszName(nullptr) {
   // The copy is made first so that a failed allocation leaves no lock behind.
-  std::unique_ptr<char[]> copy;
   if (name != nullptr && name[0] != '\0') {
     const std::size_t n = std::strlen(name) + 1;
-    copy.reset(new char[n]);
-    std::memcpy(copy.get(), name, n);
+    _pszName = new char[n];
+    std::memcpy(_pszName, name, n);
   }
-  if (!platform::mutexInit(_aLock)) {
-    throw Exception(__FILE__, __LINE__, 0, false, "Mutex initialisation failed.");
-  }
-  _pszName = copy.release();
+  platform::mutexInit(_aLock);
 }
 
 Mutex::~Mutex() {

@@ -15,8 +15,8 @@ namespace platform {
 constexpr std::size_t nMUTEX_STORAGE_SIZE = 64;
 constexpr std::size_t nMUTEX_STORAGE_ALIGN = 16;
 
-// Sets up a free recursive lock in `storage`; false when the OS refuses.
-bool mutexInit(void* storage);
+// Sets up a free recursive lock in `storage` (this cannot fail).
+void mutexInit(void* storage);
 // Releases the lock's resources; the lock must be free.
 void mutexDestroy(void* storage);
 

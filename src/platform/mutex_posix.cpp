@@ -60,12 +60,11 @@ void futexWakeOne(RecursiveLock* l) {
 
 }  // namespace
 
-bool mutexInit(void* storage) {
+void mutexInit(void* storage) {
   RecursiveLock* l = new (storage) RecursiveLock;
   l->state.store(0, std::memory_order_relaxed);
   l->owner.store(0, std::memory_order_relaxed);
   l->count = 0;
-  return true;
 }
 
 void mutexDestroy(void* storage) { asLock(storage)->~RecursiveLock(); }

@@ -17,10 +17,7 @@ CRITICAL_SECTION* asSection(void* storage) { return static_cast<CRITICAL_SECTION
 }  // namespace
 
 // InitializeCriticalSection cannot fail on the supported Windows versions.
-bool mutexInit(void* storage) {
-  InitializeCriticalSection(new (storage) CRITICAL_SECTION);
-  return true;
-}
+void mutexInit(void* storage) { InitializeCriticalSection(new (storage) CRITICAL_SECTION); }
 
 void mutexDestroy(void* storage) { DeleteCriticalSection(asSection(storage)); }
 
