@@ -7,6 +7,10 @@
 #include <brimsel/exception.h>
 #include <brimsel/guid.h>
 #include <brimsel/initmap.h>
+#include <brimsel/mutex.h>
+#include <brimsel/publisher.h>
+#include <brimsel/semaphore.h>
+#include <brimsel/subscriber.h>
 #include <brimsel/time.h>
 #include <brimsel/timestamp.h>
 #include <brimsel/unitconversions.h>
