@@ -3,9 +3,9 @@
 include(CMakePackageConfigHelpers)
 
 install(TARGETS brimsel EXPORT BrimselTargets
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime NAMELINK_COMPONENT Development
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/brimsel
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development
@@ -21,7 +21,11 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/BrimselConfigVersion.cmak
 install(FILES ${PROJECT_BINARY_DIR}/BrimselConfig.cmake ${PROJECT_BINARY_DIR}/BrimselConfigVersion.cmake
   DESTINATION ${BRIMSEL_CMAKE_DIR} COMPONENT Development)
 
-# pkg-config: paths relative to the prefix the package was installed to.
+# pkg-config: the prefix is found from the .pc file's own place, so that an
+# installed tree (or an unpacked archive) can be moved.
+file(RELATIVE_PATH BRIMSEL_PC_TO_PREFIX
+  "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
+string(REGEX REPLACE "/$" "" BRIMSEL_PC_TO_PREFIX "${BRIMSEL_PC_TO_PREFIX}")
 if(IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
   set(BRIMSEL_PC_INCLUDEDIR "${CMAKE_INSTALL_INCLUDEDIR}")
 else()

@@ -3,7 +3,9 @@
 # brimsel_warnings(<target>): the warning level every target of ours builds at.
 function(brimsel_warnings target)
   if(MSVC)
-    target_compile_options(${target} PRIVATE /W4 /WX /permissive- /utf-8)
+    # C4251/C4275: exported classes hold standard-library members and bases;
+    # programs must use the same compiler and runtime as the DLL anyway.
+    target_compile_options(${target} PRIVATE /W4 /WX /permissive- /utf-8 /wd4251 /wd4275)
   else()
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror)
   endif()

@@ -78,6 +78,49 @@ BRIMSEL_API CrcRegister crc32(CrcRegister crc, unsigned char* buf, CrcRegister l
 // The same for a read-only buffer.
 BRIMSEL_API CrcRegister crc32(CrcRegister crc, const unsigned char* buf, CrcRegister len);
 
+// Creates every directory along `path` that does not exist yet, outermost
+// first, and returns the path as created: the separators made uniform and one
+// after every component. Forward slashes and backslashes both separate;
+// repeated ones count as one. Directories that exist already are accepted,
+// so concurrent calls on overlapping paths do not fail on each other. A file
+// in the way is passed over like a directory, and the next component then
+// fails; a file as the last component fails itself ("an undocumented error
+// occured"), so a file is never returned as the directory asked for.
+//
+// On Windows the result uses backslashes ("C:/data/logs" gives
+// "C:\data\logs\"). What comes before the first component created is taken
+// as existing and never created: the drive "C:\" (or "C:dir\" of a
+// drive-relative path), the share "\\server\share\", or the "\" of a path
+// rooted on the current drive. On Linux the result uses '/', a leading
+// separator makes the path absolute ("/"), and there are no drives or shares.
+//
+// Raises Exception code 4001, not fatal, without source file and line, when a
+// directory cannot be created; the legend is "Failed to create directory
+// <path so far, ending in its separator> because <reason>", the reason being
+// "ERROR_PATH_NOT_FOUND" when a parent is missing (or not a directory) and
+// "an undocumented error occured" otherwise. Directories created before the
+// failure stay.
+BRIMSEL_API std::string createPath(const std::string& path);
+
+class VariableMap;  // <brimsel/variable.h>
+
+// Returns `text` with every reference "$(name)" replaced by the text
+// (Variant::toString) of the value stored under `name` in `variables`. The
+// name is everything between "$(" and the first ")" after it, taken literally
+// (it may be empty or hold "$("). Substituted texts are expanded in their
+// turn, and the result is the same as replacing the leftmost reference and
+// searching again from the front until none is left; so a "$" just before a
+// reference whose text begins with "(" opens a new reference with it. There
+// is no escape. The work is linear in the size of the text when the values
+// hold no references.
+// Throws, leaving nothing half-done:
+//   3001 ("Bad substitution template.") with `text` as the legend, for a "$("
+//        without a ")" behind it, and when values nest 1000 deep, which only
+//        a value that refers to itself (directly or through others) reaches;
+//   3002 ("No such variable.") with the name as the legend;
+//   4301 ("Type Mismatch.") from toString for a vtNone or vtBinary value.
+BRIMSEL_API std::string expand(const std::string& text, const VariableMap& variables);
+
 }  // namespace Brimsel
 
 #endif  // BRIMSEL_UTIL_H

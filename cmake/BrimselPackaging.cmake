@@ -1,0 +1,48 @@
+# Packages made by cpack:
+#  - Linux: two Debian packages, libbrimsel3 (the shared library) and
+#    libbrimsel-dev (headers, the .so link, the CMake package and brimsel.pc).
+#    Configure with -DCMAKE_INSTALL_PREFIX=/usr so that the library lands in
+#    the multiarch folder.
+#  - Windows: one zip with the DLL, its import library, the runtime DLLs of the
+#    compiler, the headers, the CMake package and brimsel.pc.
+set(CPACK_PACKAGE_NAME brimsel)
+set(CPACK_PACKAGE_VENDOR "Brimsel developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Brimsel Foundation Class Library")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})
+set(CPACK_PACKAGE_CONTACT "Brimsel developers <brimsel@localhost>")
+set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
+set(CPACK_OUTPUT_FILE_PREFIX ${PROJECT_BINARY_DIR}/packages)
+
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
+  set(CPACK_COMPONENTS_ALL Runtime Development)
+  set(CPACK_PACKAGE_FILE_NAME brimsel-${CPACK_PACKAGE_VERSION}-win64)
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL Runtime Development)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION libs)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://brimsel.invalid/")
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libbrimsel${PROJECT_VERSION_MAJOR})
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_GENERATE_SHLIBS ON)
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+  set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
+"Brimsel Foundation Class Library (shared library)
+ Exceptions, text helpers, calendar values, typed values and templates,
+ locks, signals, observers, an event logger and a daemon client.")
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libbrimsel-dev)
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
+      "libbrimsel${PROJECT_VERSION_MAJOR} (= ${CPACK_PACKAGE_VERSION})")
+  set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
+"Brimsel Foundation Class Library (development files)
+ Headers, the CMake package Brimsel and the pkg-config file brimsel.pc of
+ the Brimsel Foundation Class Library.")
+endif()
+
+include(CPack)

@@ -1,0 +1,159 @@
+// Variant: the library's typed value. It holds nothing, an int, a double, a
+// string, a Date, a Time, a Timestamp or a block of bytes that it owns, knows
+// which of them it holds, and converts between them by a fixed matrix.
+//
+// Data layout: there is no union. Every Variant carries one field per kind;
+// only the field that matches type() carries meaning, the others keep their
+// defaults (0, 0.0, "", default Date/Time/Timestamp, no buffer). A vtBinary
+// owns a buffer of exactly length() bytes: length 0 is a real zero-byte
+// buffer of its own, and nNO_LENGTH (0xFFFFFFFF) means "no buffer", which is
+// also what length() gives for every other kind. No two Variants share a
+// buffer: construction, copying and assignment each allocate and copy.
+//
+// The current-time flag: the three calendar constructors take a bool; when it
+// is true, toDate(), toTime() and toTimestamp() read the local clock anew at
+// every call instead of returning the stored value (toString() still shows
+// the stored value). Copies and assignment carry the flag along.
+//
+// Conversions (each leaves the Variant unchanged):
+//   kind        toInt          toDouble     toString             calendar / toBinary
+//   None        refused        refused      refused              refused
+//   int         the value      exact        decimal              refused
+//   double      truncated(*)   the value    as "%g" (6 digits)   refused
+//   string      atoi (**)      strtod       a copy               parsed by fromText()
+//   Date        refused        refused      asText()             toDate()
+//   Time        refused        refused      asText()             toTime()
+//   Timestamp   refused        refused      asText()             toDate/Time/Timestamp()
+//   Binary      refused        refused      refused              toBinary()
+// A refusal throws Exception 4301 ("Type Mismatch."), not fatal, with the
+// legend "<from> > <to>" in the kind words None, int, double, string, Date,
+// Time, Timestamp, Binary ("Date > int"); a text that the calendar parser
+// rejects gives "<text> > Date" (or " > Time", " > Timestamp").
+//   (*)  a double that is NaN or outside the range of int is refused with
+//        "double > int".
+//   (**) a number that overflows int saturates to INT_MIN / INT_MAX.
+// Number/text conversions always use the classic form ('.' as the decimal
+// point, no grouping), whatever C or C++ locale the program has set. An
+// infinite double prints "inf" / "-inf", a NaN "nan"; toDouble reads them back.
+//
+// coerce() builds a Variant of a requested kind through these conversions and
+// turns every refusal into Exception 4302 ("Coersion failed.") that keeps the
+// legend; a requested kind of 8 or more gives a vtNone without failure.
+//
+// Allocation failures propagate as std::bad_alloc. Assignment gives the
+// strong guarantee: if it throws, the target is unchanged. const operations
+// may run on one Variant from several threads at once.
+#ifndef BRIMSEL_VARIANT_H
+#define BRIMSEL_VARIANT_H
+
+#include <brimsel/date.h>
+#include <brimsel/export.h>
+#include <brimsel/time.h>
+#include <brimsel/timestamp.h>
+
+#include <string>
+
+namespace Brimsel {
+
+class BRIMSEL_API Variant {
+ public:
+  // The fixed underlying type makes every int a valid VariantType value, so
+  // that a caller may pass any number to coerce() (8 and more give vtNone).
+  enum VariantType : int {
+    vtNone = 0,
+    vtInt = 1,
+    vtDouble = 2,
+    vtString = 3,
+    vtDate = 4,
+    vtTime = 5,
+    vtTimestamp = 6,
+    vtBinary = 7
+  };
+
+  // The length of every Variant that has no byte buffer.
+  static const unsigned int nNO_LENGTH = 0xFFFFFFFFu;
+
+  Variant();
+  Variant(int value);
+  Variant(double value);
+  Variant(const std::string& value);
+  // `now` set: the calendar conversions read the local clock instead.
+  Variant(const Date& value, bool now = false);
+  Variant(const Time& value, bool now = false);
+  Variant(const Timestamp& value, bool now = false);
+  // Copies `length` bytes from `data` into a buffer of its own; a length of
+  // nNO_LENGTH allocates nothing and does not read `data` (it may be null).
+  Variant(const unsigned char* data, unsigned int length);
+  Variant(const Variant& other);
+  virtual ~Variant();
+
+  // Replaces every field with those of `other` (its own copy of the bytes).
+  // Strong guarantee; assignment to itself changes nothing.
+  Variant& operator=(const Variant& other);
+
+  VariantType type() const { return _eType; }
+  // The byte count of a vtBinary; nNO_LENGTH for every other kind and for a
+  // vtBinary without a buffer.
+  unsigned int length() const { return _nLength; }
+
+  // The kind whose value is `n`, 0 to 7; otherwise throws 4300 ("Invalid
+  // Type.") with `n` in decimal as the legend.
+  static VariantType typeFromInt(int n);
+  // Reads a number from `text` the way atoi does (" 2" and "3 apples" read
+  // 2 and 3, "int" reads 0) and passes it to typeFromInt; a number outside 0
+  // to 7 throws 4300 with the whole `text` as the legend.
+  static VariantType typeFromText(const std::string& text);
+
+  // A new Variant of kind `type` from `value`; see the header comment.
+  static Variant coerce(const Variant& value, VariantType type);
+
+  int toInt() const;
+  double toDouble() const;
+  std::string toString() const;
+  Date toDate() const;
+  Time toTime() const;
+  Timestamp toTimestamp() const;
+  // The Variant's own buffer (not a copy), valid until the Variant is
+  // destroyed or assigned; null when length() is nNO_LENGTH.
+  const unsigned char* toBinary() const;
+
+ private:
+  // The calendar values are kept as their plain fields. A Date, Time or
+  // Timestamp was checked when it was stored here, so copying a Variant needs
+  // neither the calendar classes' checking copy constructors nor their
+  // destructors; the conversions rebuild the value. The defaults are those
+  // of a default-constructed Date, Time and Timestamp.
+  struct DateFields {
+    int year = 0;
+    int month = 1;
+    int day = 1;
+  };
+  struct TimeFields {
+    int hour = 0;
+    int minute = 0;
+    double second = 0.0;
+  };
+  struct TimestampFields {
+    DateFields date;
+    TimeFields time;
+  };
+
+  static Date makeDate(const DateFields& f);
+  static Time makeTime(const TimeFields& f);
+  static Timestamp makeTimestamp(const TimestampFields& f);
+
+  VariantType _eType;
+  int _nValue;
+  double _dValue;
+  std::string _strValue;
+  DateFields _date;
+  TimeFields _time;
+  TimestampFields _timestamp;
+  unsigned char* _pBinary;
+  unsigned int _nLength;
+  bool _bNow;
+};
+
+}  // namespace Brimsel
+
+#endif  // BRIMSEL_VARIANT_H

@@ -1,0 +1,164 @@
+// Digit writing and field reading shared by Date, Time and Timestamp.
+//
+// Hand-written rather than snprintf/atoi/strtod: the text forms are fixed,
+// these run for every value a Variant prints or parses, and the standard
+// functions would also make the decimal point depend on the locale.
+#ifndef BRIMSEL_CALENDAR_TEXT_H
+#define BRIMSEL_CALENDAR_TEXT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace Brimsel {
+namespace detail {
+
+// "00" "01" ... "99", two characters per value.
+struct DigitPairs {
+  char text[200];
+  constexpr DigitPairs() : text() {
+    for (int i = 0; i < 100; ++i) {
+      text[2 * i] = static_cast<char>('0' + i / 10);
+      text[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+  }
+};
+inline constexpr DigitPairs kDigitPairs{};
+
+inline char* putTwoDigits(char* out, unsigned value) {  // value < 100
+  std::memcpy(out, kDigitPairs.text + 2 * value, 2);
+  return out + 2;
+}
+
+// printf "%0<width>i" of any int: at least `width` characters, the sign
+// counting as one of them. Writes at most 11 + width characters.
+inline char* putPadded(char* out, int value, int width) {
+  const bool negative = value < 0;
+  // Unsigned negation is defined for INT_MIN too.
+  unsigned magnitude = negative ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+  char digits[10];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + magnitude % 10u);
+    magnitude /= 10u;
+  } while (magnitude != 0u);
+  if (negative) *out++ = '-';
+  for (int pad = width - count - (negative ? 1 : 0); pad > 0; --pad) *out++ = '0';
+  while (count > 0) *out++ = digits[--count];
+  return out;
+}
+
+inline char* putField2(char* out, int value) {  // "%02i"
+  if (static_cast<unsigned>(value) < 100u) return putTwoDigits(out, static_cast<unsigned>(value));
+  return putPadded(out, value, 2);
+}
+
+// "%04i-%02i-%02i"; at most 17 characters.
+inline char* putDate(char* out, int year, int month, int day) {
+  if (static_cast<unsigned>(year) < 10000u) {
+    out = putTwoDigits(out, static_cast<unsigned>(year) / 100u);
+    out = putTwoDigits(out, static_cast<unsigned>(year) % 100u);
+  } else {
+    out = putPadded(out, year, 4);
+  }
+  *out++ = '-';
+  out = putField2(out, month);
+  *out++ = '-';
+  return putField2(out, day);
+}
+
+// "%02i:%02i:%02i" of the hour, minute and whole second.
+inline char* putTime(char* out, int hour, int minute, int second) {
+  out = putField2(out, hour);
+  *out++ = ':';
+  out = putField2(out, minute);
+  *out++ = ':';
+  return putField2(out, second);
+}
+
+inline bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10u; }
+
+// What each byte may be in the text forms, one bit per use.
+enum : unsigned char { kDateChar = 1, kTimeChar = 2 };
+struct CharClasses {
+  unsigned char of[256];
+  constexpr CharClasses() : of() {
+    for (int c = '0'; c <= '9'; ++c) of[c] = kDateChar | kTimeChar;
+    of[static_cast<unsigned char>('-')] = kDateChar;
+    of[static_cast<unsigned char>(':')] = kTimeChar;
+    of[static_cast<unsigned char>('.')] = kTimeChar;
+  }
+};
+inline constexpr CharClasses kCharClasses{};
+
+// Whether every byte of the text has `charClass`; no early exit, the texts
+// are short and the loop stays free of branches.
+inline bool allOfClass(const char* text, std::size_t size, unsigned char charClass) {
+  unsigned char all = charClass;
+  for (std::size_t i = 0; i < size; ++i) all &= kCharClasses.of[static_cast<unsigned char>(text[i])];
+  return all != 0;
+}
+
+// The atoi rule over [p, end): an optional '-', then digits up to the first
+// other character; no digits read as 0. Fields are at most four characters,
+// so nothing overflows.
+inline int readInteger(const char* p, const char* end) {
+  bool negative = false;
+  if (p < end && *p == '-') {
+    negative = true;
+    ++p;
+  }
+  int value = 0;
+  for (; p < end && isDigit(*p); ++p) value = value * 10 + (*p - '0');
+  return negative ? -value : value;
+}
+
+// The strtod rule over [p, end) for text made of digits, ':' and '.': digits,
+// at most one '.', then digits, up to the first character that cannot
+// continue the number; nothing readable gives 0.0. At most 15 digits are
+// given, so the digits are an exact integer and one division by an exact
+// power of ten yields the correctly rounded value, as strtod would.
+inline double readDecimal(const char* p, const char* end) {
+  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::uint64_t digits = 0;
+  int fractionDigits = 0;
+  for (; p < end && isDigit(*p); ++p) digits = digits * 10u + static_cast<unsigned>(*p - '0');
+  if (p < end && *p == '.') {
+    for (++p; p < end && isDigit(*p); ++p) {
+      digits = digits * 10u + static_cast<unsigned>(*p - '0');
+      ++fractionDigits;
+    }
+  }
+  if (fractionDigits == 0) return static_cast<double>(digits);
+  return static_cast<double>(digits) / kPowersOfTen[fractionDigits];
+}
+
+// Exactly ten characters of digits and '-', '-' at positions 4 and 7; the
+// fields by the atoi rule. False on any fault; the values are then unset.
+inline bool readDateText(const char* text, std::size_t size, int& year, int& month, int& day) {
+  if (size != 10) return false;
+  if (!allOfClass(text, size, kDateChar)) return false;
+  if (text[4] != '-' || text[7] != '-') return false;
+  year = readInteger(text, text + 4);
+  month = readInteger(text + 5, text + 7);
+  day = readInteger(text + 8, text + 10);
+  return true;
+}
+
+// 8 to 15 characters of digits, ':' and '.', ':' at positions 2 and 5; hour
+// and minute by the atoi rule, the second by the strtod rule.
+inline bool readTimeText(const char* text, std::size_t size, int& hour, int& minute, double& second) {
+  if (size < 8 || size > 15) return false;
+  if (!allOfClass(text, size, kTimeChar)) return false;
+  if (text[2] != ':' || text[5] != ':') return false;
+  hour = readInteger(text, text + 2);
+  minute = readInteger(text + 3, text + 5);
+  second = readDecimal(text + 6, text + size);
+  return true;
+}
+
+}  // namespace detail
+}  // namespace Brimsel
+
+#endif  // BRIMSEL_CALENDAR_TEXT_H

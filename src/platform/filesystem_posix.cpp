@@ -1,0 +1,33 @@
+#include "platform/filesystem.h"
+
+#include <cerrno>
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+namespace Brimsel {
+namespace platform {
+
+PathSyntax pathSyntax() { return PathSyntax{'/', false}; }
+
+MakeDirectoryResult makeDirectory(const std::string& strPath) {
+  // Full permissions less the process's umask, as for mkdir(1).
+  if (mkdir(strPath.c_str(), 0777) == 0) return MakeDirectoryResult::created;
+  switch (errno) {
+    case EEXIST:
+      return MakeDirectoryResult::alreadyExists;
+    case ENOENT:
+    case ENOTDIR:
+      return MakeDirectoryResult::pathNotFound;
+    default:
+      return MakeDirectoryResult::otherError;
+  }
+}
+
+bool isDirectory(const std::string& strPath) {
+  struct stat st;
+  return stat(strPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace platform
+}  // namespace Brimsel
