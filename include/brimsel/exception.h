@@ -55,13 +55,13 @@ namespace Brimsel {
 /// operator<<(std::ostream&, const Brimsel::Exception&) writes the five-line
 /// text form:
 ///
-/// \verbatim
+/// ~~~{.unparsed}
 /// Error Code=<code>
 /// Explanation="<explanation of the code, empty if not in the table>"
 /// Fatal=<Y|N>
 /// Legend="<legend>"
 /// Location=<file> @ <line>
-/// \endverbatim
+/// ~~~
 ///
 /// each line ended by a line feed alone; nothing is escaped and the stream is
 /// not flushed.
