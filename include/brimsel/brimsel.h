@@ -1,6 +1,10 @@
-// The whole Brimsel Foundation Class Library in one include.
+/// \file
+/// The whole Brimsel Foundation Class Library in one include.
 #ifndef BRIMSEL_BRIMSEL_H
 #define BRIMSEL_BRIMSEL_H
+
+/// \namespace Brimsel
+/// Every class and function of the Brimsel Foundation Class Library.
 
 #include <brimsel/date.h>
 #include <brimsel/eventlogger.h>

@@ -1,13 +1,16 @@
-// Symbol export for the Brimsel shared library.
-//
-// Every public class and free function of the library is marked BRIMSEL_API.
-// On Linux the library is built with hidden visibility, so only what carries
-// the mark is exported; on Windows the mark exports from brimsel.dll while it
-// is built (BRIMSEL_BUILDING) and imports into programs that use it. Define
-// BRIMSEL_STATIC when building or using a static copy of the library.
+/// \file
+/// BRIMSEL_API, the mark of the library's exported classes and functions.
 #ifndef BRIMSEL_EXPORT_H
 #define BRIMSEL_EXPORT_H
 
+/// \def BRIMSEL_API
+/// Marks a public class or free function of the library for export.
+///
+/// Every public class and free function of the library carries the mark. On
+/// Linux the library is built with hidden visibility, so only what carries the
+/// mark is exported; on Windows the mark exports from brimsel.dll while it is
+/// built (BRIMSEL_BUILDING) and imports into programs that use it. Define
+/// BRIMSEL_STATIC when building or using a static copy of the library.
 #if defined(BRIMSEL_STATIC)
 #define BRIMSEL_API
 #elif defined(_WIN32)
