@@ -3,6 +3,7 @@
 #define BRIMSEL_BRIMSEL_H
 
 #include <brimsel/exception.h>
+#include <brimsel/mutex.h>
 #include <brimsel/util.h>
 
 #endif  // BRIMSEL_BRIMSEL_H

@@ -1,0 +1,81 @@
+// Mutex: the library's recursive mutual-exclusion lock, and Mutex::Lock, its
+// scope guard.
+//
+// One thread at a time owns a Mutex. The owning thread may lock it again
+// without blocking; every lock needs its own unlock, and the mutex is free
+// again only when the count is back to zero. Another thread that locks it
+// meanwhile waits, without a time limit and without any fairness promise.
+// There is no try-lock and no timed lock.
+//
+// Each mutex keeps a private copy of the name it was given (none when the
+// name is null or empty); the name and the site texts passed to lock() are
+// for the reader of the code only and never change how the lock behaves.
+//
+// Contract:
+//  - Construction raises Exception 0 ("See legend") only when the operating
+//    system refuses to set up the lock (legend "Mutex initialisation failed."),
+//    and lock() only when it refuses to count one level more (legend "Mutex
+//    lock failed."; Linux, after about four billion nested locks).
+//  - unlock() called by a thread that does not own the mutex raises
+//    Exception 0 with the legend "Mutex is not owned by the calling thread."
+//    and changes nothing: a stray unlock must not free a mutex that another
+//    thread holds.
+//  - A Mutex must not be owned by any thread when it is destroyed, and no
+//    thread may use it while it is constructed or destroyed.
+//  - A Mutex is neither copied nor assigned; a Lock is neither copied nor
+//    assigned, so every lock a Lock takes is matched by exactly one unlock.
+#ifndef BRIMSEL_MUTEX_H
+#define BRIMSEL_MUTEX_H
+
+#include <brimsel/export.h>
+
+#include <cstddef>
+
+namespace Brimsel {
+
+class BRIMSEL_API Mutex {
+ public:
+  // Sets up a free lock and keeps its own copy of `name` (may be null).
+  explicit Mutex(const char* name);
+  virtual ~Mutex();
+
+  // Waits until the calling thread owns the mutex; one level more when it
+  // owns it already. `site` names the locking place; it may be null.
+  void lock(const char* site);
+  // Gives up one level of ownership; only the owning thread may call it.
+  void unlock();
+
+  // The kept copy of the name, or null when none was given.
+  const char* name() const { return _pszName; }
+
+  // Locks a mutex for the lifetime of the guard: the constructor returns
+  // when the calling thread owns the mutex, the destructor releases exactly
+  // that one level, also when its block is left by an exception.
+  class BRIMSEL_API Lock {
+   public:
+    Lock(Mutex& mutex, const char* site);
+    virtual ~Lock();
+
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+
+   private:
+    Mutex& _mx;
+  };
+
+  // Room for the operating system's lock object, kept inside the Mutex so
+  // that locking costs no indirection (the OS seam checks that it fits).
+  static constexpr std::size_t nLOCK_STORAGE_SIZE = 64;
+  static constexpr std::size_t nLOCK_STORAGE_ALIGN = 16;
+
+ private:
+  Mutex(const Mutex&);
+  const Mutex& operator=(const Mutex&);
+
+  alignas(nLOCK_STORAGE_ALIGN) unsigned char _aLock[nLOCK_STORAGE_SIZE];
+  char* _pszName;
+};
+
+}  // namespace Brimsel
+
+#endif  // BRIMSEL_MUTEX_H
