@@ -2,6 +2,7 @@
 #ifndef BRIMSEL_BRIMSEL_H
 #define BRIMSEL_BRIMSEL_H
 
+#include <brimsel/daemoncomm.h>
 #include <brimsel/eventlogger.h>
 #include <brimsel/exception.h>
 #include <brimsel/mutex.h>
