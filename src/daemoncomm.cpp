@@ -9,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "daemoncomm_internal.h"
 #include "platform/socket.h"
 
 namespace Brimsel {
@@ -44,6 +45,8 @@ int readPort(const std::string& text, std::size_t from) {
   return static_cast<int>(value);
 }
 
+std::atomic<int> nSocketStarts(0);
+
 [[noreturn]] void failConnect(int line, const char* legend) {
   throw Exception(kSourceFile, line, 1001, false, legend);
 }
@@ -51,6 +54,8 @@ int readPort(const std::string& text, std::size_t from) {
 }  // namespace
 
 std::atomic<bool> DaemonComm::_bWSStarted(false);
+
+int detail::socketStartCount() { return nSocketStarts.load(); }
 
 DaemonComm::DaemonComm(StatusCallback statusCallback)
     : _nSocket(-1),
@@ -70,7 +75,10 @@ DaemonComm::DaemonComm(StatusCallback statusCallback)
   if (!_bWSStarted.load()) {
     static std::mutex startGuard;
     std::lock_guard<std::mutex> guard(startGuard);
-    if (!_bWSStarted.load() && platform::startSockets()) _bWSStarted.store(true);
+    if (!_bWSStarted.load() && platform::startSockets()) {
+      ++nSocketStarts;
+      _bWSStarted.store(true);
+    }
   }
 }
 
@@ -376,7 +384,9 @@ void DaemonComm::responseThread(Link link) {
       if (kept > 0) std::memmove(buffer.data(), buffer.data() + last, kept);
       // Give back the room a very long message needed.
       if (buffer.size() > 4 * kReadSize && kept < kReadSize) {
-        std::vector<char>(kReadSize).swap(buffer);
+        std::vector<char> smaller(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(kept));
+        smaller.resize(kReadSize);
+        buffer.swap(smaller);
       }
     }
   } catch (...) {

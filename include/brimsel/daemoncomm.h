@@ -8,12 +8,12 @@
 // the object's own, which hands each non-empty message to the virtual
 // processMessage; the default passes it to the status callback with MESSAGE.
 //
-// Connect string: [user ":" password "@"] protocol ":" 3 bytes host ":" port.
-// The three bytes after the protocol's colon are skipped unread (normally
-// "//"); the port is read like atoi (leading blanks, a sign, digits up to the
+// Connect string: [user ":" password "@"] protocol ":" 2 bytes host ":" port.
+// The protocol's colon and the two bytes after it are skipped (normally
+// "://"), whatever those two are; the port is read like atoi (leading blanks, a sign, digits up to the
 // first other byte; no digits give 0). parse fails (returns false) when the
 // identification part has no colon, the connection part has fewer than two
-// colons, or the second colon lies within the three skipped bytes.
+// colons, or the second colon is one of the two skipped bytes.
 //
 // Contract:
 //  - connect raises Exception 1001 (not fatal) with one of the legends
