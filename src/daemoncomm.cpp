@@ -335,11 +335,14 @@ void DaemonComm::responseThread(Link link) {
   std::string piece;  // each message in turn, its room reused
 
   try {
-    while (isCurrent(generation)) {
+    for (;;) {
+      // The stop request is looked at only under the lock: whoever ends the
+      // connection signals the waker while holding it, so the waker is never
+      // closed under that signal.
       platform::WaitResult wait = platform::waitReadable(s, waker, 1000);
-      if (wait == platform::WAIT_TIMEOUT) continue;
       Mutex::Lock guard(_mxStop, "DaemonComm::responseThread");
       if (!isCurrent(generation) || wait == platform::WAIT_WOKEN) break;
+      if (wait == platform::WAIT_TIMEOUT) continue;
 
       long n = -1;
       if (wait == platform::WAIT_READABLE) {
