@@ -339,13 +339,13 @@ void DaemonComm::responseThread(Link link) {
       // The stop request is looked at only under the lock: whoever ends the
       // connection signals the waker while holding it, so the waker is never
       // closed under that signal.
-      platform::WaitResult wait = platform::waitReadable(s, waker, 1000);
+      platform::Readiness wait = platform::waitReadable(s, waker, 1000);
       Mutex::Lock guard(_mxStop, "DaemonComm::responseThread");
-      if (!isCurrent(generation) || wait == platform::WAIT_WOKEN) break;
-      if (wait == platform::WAIT_TIMEOUT) continue;
+      if (!isCurrent(generation) || wait == platform::READY_WOKEN) break;
+      if (wait == platform::READY_TIMEOUT) continue;
 
       long n = -1;
-      if (wait == platform::WAIT_READABLE) {
+      if (wait == platform::READY_DATA) {
         if (buffer.size() - kept < kReadSize) buffer.resize(kept + kReadSize);
         n = platform::readSome(s, buffer.data() + kept, buffer.size() - kept);
       }

@@ -51,15 +51,15 @@ BRIMSEL_API bool openWaker(Waker& waker);
 BRIMSEL_API void signalWaker(const Waker& waker);
 BRIMSEL_API void closeWaker(Waker& waker);
 
-enum WaitResult {
-  WAIT_READABLE,  // data waits on the socket, or the peer closed or reset it
-  WAIT_WOKEN,     // the waker was signalled (it stays signalled)
-  WAIT_TIMEOUT,
-  WAIT_FAILED     // the platform's wait failed
+enum Readiness {
+  READY_DATA,     // data waits on the socket, or the peer closed or reset it
+  READY_WOKEN,     // the waker was signalled (it stays signalled)
+  READY_TIMEOUT,
+  READY_FAILED     // the platform's wait failed
 };
 // Waits until `s` is readable or `waker` is signalled, at most `timeoutMs`
 // (-1: no limit). A signalled waker wins over a readable socket.
-BRIMSEL_API WaitResult waitReadable(int s, const Waker& waker, int timeoutMs);
+BRIMSEL_API Readiness waitReadable(int s, const Waker& waker, int timeoutMs);
 
 // Reads what waits on a readable socket without blocking, at most `capacity`
 // bytes. Returns the count read (> 0), 0 when the peer closed the

@@ -118,14 +118,14 @@ void closeWaker(Waker& waker) {
   waker.nReceive = waker.nSignal = -1;
 }
 
-WaitResult waitReadable(int s, const Waker& waker, int timeoutMs) {
+Readiness waitReadable(int s, const Waker& waker, int timeoutMs) {
   pollfd p[2] = {{s, POLLIN, 0}, {waker.nReceive, POLLIN, 0}};
   int n = ::poll(p, waker.nReceive >= 0 ? 2 : 1, timeoutMs);
-  if (n < 0) return errno == EINTR ? WAIT_TIMEOUT : WAIT_FAILED;
-  if (n == 0) return WAIT_TIMEOUT;
-  if (waker.nReceive >= 0 && p[1].revents != 0) return WAIT_WOKEN;
-  if (p[0].revents & POLLNVAL) return WAIT_FAILED;
-  return WAIT_READABLE;  // POLLIN, POLLHUP or POLLERR: the read tells which
+  if (n < 0) return errno == EINTR ? READY_TIMEOUT : READY_FAILED;
+  if (n == 0) return READY_TIMEOUT;
+  if (waker.nReceive >= 0 && p[1].revents != 0) return READY_WOKEN;
+  if (p[0].revents & POLLNVAL) return READY_FAILED;
+  return READY_DATA;  // POLLIN, POLLHUP or POLLERR: the read tells which
 }
 
 long readSome(int s, char* buffer, std::size_t capacity) {

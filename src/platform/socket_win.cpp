@@ -112,17 +112,17 @@ void closeWaker(Waker& waker) {
   waker.nReceive = waker.nSignal = -1;
 }
 
-WaitResult waitReadable(int s, const Waker& waker, int timeoutMs) {
+Readiness waitReadable(int s, const Waker& waker, int timeoutMs) {
   fd_set readable;
   FD_ZERO(&readable);
   FD_SET(toSocket(s), &readable);
   if (waker.nReceive >= 0) FD_SET(toSocket(waker.nReceive), &readable);
   timeval tv;
   int n = ::select(0, &readable, nullptr, nullptr, toTimeval(timeoutMs, tv));
-  if (n == SOCKET_ERROR) return WAIT_FAILED;
-  if (n == 0) return WAIT_TIMEOUT;
-  if (waker.nReceive >= 0 && FD_ISSET(toSocket(waker.nReceive), &readable)) return WAIT_WOKEN;
-  return FD_ISSET(toSocket(s), &readable) ? WAIT_READABLE : WAIT_TIMEOUT;
+  if (n == SOCKET_ERROR) return READY_FAILED;
+  if (n == 0) return READY_TIMEOUT;
+  if (waker.nReceive >= 0 && FD_ISSET(toSocket(waker.nReceive), &readable)) return READY_WOKEN;
+  return FD_ISSET(toSocket(s), &readable) ? READY_DATA : READY_TIMEOUT;
 }
 
 long readSome(int s, char* buffer, std::size_t capacity) {
