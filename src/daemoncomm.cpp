@@ -139,8 +139,10 @@ bool DaemonComm::parse(const std::string& s) {
 
 bool DaemonComm::parse(std::string& user, std::string& password, std::string& host, int& port,
                        const std::string& connectString, const std::string& protocol) {
+  // Copied first: the caller may pass protocol() itself, which parse clears.
+  const std::string wanted(protocol);
   if (!parse(connectString)) return false;
-  if (_strProtocol != protocol) return false;
+  if (_strProtocol != wanted) return false;
   host = _strHost;
   port = _nPort;
   user = _strUser;
