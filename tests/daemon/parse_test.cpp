@@ -184,6 +184,11 @@ TEST(ConnectString, SixArgumentFormChecksTheProtocol) {
   EXPECT_TRUE(comm.parsedOk());
   EXPECT_EQ(comm.host(), "hostC");
 
+  // The wanted protocol may be the object's own, which the parse replaces.
+  ASSERT_TRUE(comm.parse("daemon://hostB:81"));
+  EXPECT_FALSE(comm.parse(user, password, host, port, "other://hostC:82", comm.protocol()));
+  EXPECT_EQ(host, "h0");
+
   // An unparsable string: false, outputs alone.
   EXPECT_FALSE(comm.parse(user, password, host, port, "nonsense", ""));
   EXPECT_EQ(host, "h0");
