@@ -24,7 +24,7 @@ const char* const kSourceFile = "daemoncomm.cpp";
 const char kTerminator = '\x04';
 
 // Each read asks for up to this much; the buffer is reused from read to read.
-const std::size_t kReadSize = 64 * 1024;
+const std::size_t kReadSize = 256 * 1024;
 
 // atoi without its undefined overflow: leading white space, one sign, then
 // decimal digits up to the first other byte; no digits give 0; values beyond
@@ -278,7 +278,9 @@ bool DaemonComm::createPingRequest() {
 
 // --- response thread ---
 
-void DaemonComm::processMessage(const std::string& message) { report(MESSAGE, message); }
+void DaemonComm::processMessage(const std::string& message) {
+  if (_pfnStatus != nullptr) _pfnStatus(MESSAGE, message);
+}
 
 void DaemonComm::report(Status status, const std::string& text) {
   if (_pfnStatus != nullptr) _pfnStatus(status, text);
@@ -299,7 +301,11 @@ void DaemonComm::deliver(const char* text, std::size_t length, std::string& piec
     const void* hit = std::memchr(begin, kTerminator, static_cast<std::size_t>(stop - begin));
     const char* end = hit != nullptr ? static_cast<const char*>(hit) : stop;
     if (end > begin) {
-      piece.assign(begin, end);
+      // Sized, then filled: cheaper than assign, whose general path allows
+      // for the source lying inside the string.
+      const std::size_t size = static_cast<std::size_t>(end - begin);
+      piece.resize(size);
+      std::memcpy(&piece[0], begin, size);
       try {
         processMessage(piece);
       } catch (...) {
@@ -338,23 +344,22 @@ void DaemonComm::responseThread(Link link) {
 
   try {
     for (;;) {
+      // The read runs without the lock, so that disconnect can take it at
+      // any time; the socket stays open meanwhile, since only this thread
+      // closes it.
+      if (buffer.size() - kept < kReadSize) buffer.resize(kept + kReadSize);
+      const long n = platform::receive(s, waker, buffer.data() + kept, buffer.size() - kept);
+
       // The stop request is looked at only under the lock: whoever ends the
       // connection signals the waker while holding it, so the waker is never
-      // closed under that signal.
-      platform::Readiness wait = platform::waitReadable(s, waker, 1000);
+      // closed under that signal. What a read brought after the stop request
+      // is dropped with the connection.
       Mutex::Lock guard(_mxStop, "DaemonComm::responseThread");
-      if (!isCurrent(generation) || wait == platform::READY_WOKEN) break;
-      if (wait == platform::READY_TIMEOUT) continue;
-
-      long n = -1;
-      if (wait == platform::READY_DATA) {
-        if (buffer.size() - kept < kReadSize) buffer.resize(kept + kReadSize);
-        n = platform::readSome(s, buffer.data() + kept, buffer.size() - kept);
-      }
-      if (n == -2) continue;
+      if (!isCurrent(generation)) break;
+      if (n == platform::kRECEIVE_WOKEN) continue;
       if (n <= 0) {
-        // Closed or reset by the daemon, or the wait or the count failed:
-        // the connection is given up either way.
+        // Closed or reset by the daemon, or the wait or the count failed
+        // (and no stop was asked for): the connection is given up either way.
         giveUp(generation);
         if (_pfnStatus != nullptr) {
           std::ostringstream text;

@@ -5,7 +5,7 @@
 // the invalid socket is -1 on both systems. Every function reports failure by
 // its result and never raises.
 //
-// The client side (startSockets to readSome) is what DaemonComm uses. The
+// The client side (startSockets to receive) is what DaemonComm uses. The
 // server side (listenLoopback and below) serves the in-process daemons of the
 // tests and the benchmarks; the library itself never listens.
 #ifndef BRIMSEL_PLATFORM_SOCKET_H
@@ -42,7 +42,10 @@ BRIMSEL_API bool sendAll(int s, const char* data, std::size_t length);
 BRIMSEL_API void shutdownSocket(int s, int how);
 BRIMSEL_API void closeSocket(int s);
 
-// A wake-up channel that lets one thread end another's waitReadable at once.
+// What lets one thread end another's receive at once. Windows: a UDP socket
+// connected to itself, which receive waits on next to the connection (select
+// takes sockets only). POSIX: nothing; shutting the connection down ends a
+// blocked recv there, and receive needs no second descriptor to wait on.
 struct Waker {
   int nReceive = -1;
   int nSignal = -1;
@@ -51,21 +54,16 @@ BRIMSEL_API bool openWaker(Waker& waker);
 BRIMSEL_API void signalWaker(const Waker& waker);
 BRIMSEL_API void closeWaker(Waker& waker);
 
-enum Readiness {
-  READY_DATA,     // data waits on the socket, or the peer closed or reset it
-  READY_WOKEN,     // the waker was signalled (it stays signalled)
-  READY_TIMEOUT,
-  READY_FAILED     // the platform's wait failed
-};
-// Waits until `s` is readable or `waker` is signalled, at most `timeoutMs`
-// (-1: no limit). A signalled waker wins over a readable socket.
-BRIMSEL_API Readiness waitReadable(int s, const Waker& waker, int timeoutMs);
+const long kRECEIVE_FAILED = -1;  // the connection failed (reset), or the wait or the count did
+const long kRECEIVE_WOKEN = -3;   // the waker was signalled, or the connection shut down here
 
-// Reads what waits on a readable socket without blocking, at most `capacity`
-// bytes. Returns the count read (> 0), 0 when the peer closed the
-// connection, -1 when the socket failed (reset, or the count of waiting bytes
-// could not be read), -2 when nothing waits after all.
-BRIMSEL_API long readSome(int s, char* buffer, std::size_t capacity);
+// Blocks until bytes arrive on `s`, the peer closes the connection, the
+// connection is shut down (shutdownSocket, both directions) or `waker` is
+// signalled; then reads at most `capacity` bytes. Returns the count (> 0),
+// 0 when the peer closed the connection (on POSIX also after a shutdown
+// here: the caller tells the two apart by its own stop request),
+// kRECEIVE_FAILED or kRECEIVE_WOKEN.
+BRIMSEL_API long receive(int s, const Waker& waker, char* buffer, std::size_t capacity);
 
 // --- server side, for in-process daemons ---
 

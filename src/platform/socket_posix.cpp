@@ -1,8 +1,8 @@
 // POSIX sockets for the daemon client: getaddrinfo (thread-safe) for names,
-// poll (no limit on descriptor numbers), MSG_NOSIGNAL so that writing to a
-// connection the peer has closed gives an error instead of SIGPIPE, and a
-// pipe as the wake-up channel, since closing a socket does not wake a thread
-// that waits on it.
+// MSG_NOSIGNAL so that writing to a connection the peer has closed gives an
+// error instead of SIGPIPE, a blocking recv woken by shutdown() (closing a
+// socket does not wake a thread that waits on it), and poll (no limit on
+// descriptor numbers) for the waits with a time limit.
 #include "platform/socket.h"
 
 #include <arpa/inet.h>
@@ -93,47 +93,21 @@ void closeSocket(int s) {
 }
 
 bool openWaker(Waker& waker) {
-  int fds[2];
-  if (::pipe(fds) != 0) return false;
-  for (int fd : fds) {
-    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-  }
-  waker.nReceive = fds[0];
-  waker.nSignal = fds[1];
+  waker.nReceive = waker.nSignal = -1;
   return true;
 }
 
-void signalWaker(const Waker& waker) {
-  if (waker.nSignal < 0) return;
-  char byte = 1;
-  // A full pipe is already signalled; nothing to do then.
-  while (::write(waker.nSignal, &byte, 1) < 0 && errno == EINTR) {
-  }
-}
+void signalWaker(const Waker&) {}
 
-void closeWaker(Waker& waker) {
-  if (waker.nReceive >= 0) ::close(waker.nReceive);
-  if (waker.nSignal >= 0) ::close(waker.nSignal);
-  waker.nReceive = waker.nSignal = -1;
-}
+void closeWaker(Waker& waker) { waker.nReceive = waker.nSignal = -1; }
 
-Readiness waitReadable(int s, const Waker& waker, int timeoutMs) {
-  pollfd p[2] = {{s, POLLIN, 0}, {waker.nReceive, POLLIN, 0}};
-  int n = ::poll(p, waker.nReceive >= 0 ? 2 : 1, timeoutMs);
-  if (n < 0) return errno == EINTR ? READY_TIMEOUT : READY_FAILED;
-  if (n == 0) return READY_TIMEOUT;
-  if (waker.nReceive >= 0 && p[1].revents != 0) return READY_WOKEN;
-  if (p[0].revents & POLLNVAL) return READY_FAILED;
-  return READY_DATA;  // POLLIN, POLLHUP or POLLERR: the read tells which
-}
-
-long readSome(int s, char* buffer, std::size_t capacity) {
+long receive(int s, const Waker&, char* buffer, std::size_t capacity) {
+  // One blocking recv: no poll before it, so a message costs one system call.
+  // shutdown() by another thread ends it with 0.
   for (;;) {
-    ssize_t n = ::recv(s, buffer, capacity, MSG_DONTWAIT);
+    ssize_t n = ::recv(s, buffer, capacity, 0);
     if (n >= 0) return static_cast<long>(n);
-    if (errno == EINTR) continue;
-    return (errno == EAGAIN || errno == EWOULDBLOCK) ? -2 : -1;
+    if (errno != EINTR) return kRECEIVE_FAILED;
   }
 }
 

@@ -112,29 +112,21 @@ void closeWaker(Waker& waker) {
   waker.nReceive = waker.nSignal = -1;
 }
 
-Readiness waitReadable(int s, const Waker& waker, int timeoutMs) {
+long receive(int s, const Waker& waker, char* buffer, std::size_t capacity) {
   fd_set readable;
   FD_ZERO(&readable);
   FD_SET(toSocket(s), &readable);
   if (waker.nReceive >= 0) FD_SET(toSocket(waker.nReceive), &readable);
-  timeval tv;
-  int n = ::select(0, &readable, nullptr, nullptr, toTimeval(timeoutMs, tv));
-  if (n == SOCKET_ERROR) return READY_FAILED;
-  if (n == 0) return READY_TIMEOUT;
-  if (waker.nReceive >= 0 && FD_ISSET(toSocket(waker.nReceive), &readable)) return READY_WOKEN;
-  return FD_ISSET(toSocket(s), &readable) ? READY_DATA : READY_TIMEOUT;
-}
-
-long readSome(int s, char* buffer, std::size_t capacity) {
+  if (::select(0, &readable, nullptr, nullptr, nullptr) == SOCKET_ERROR) return kRECEIVE_FAILED;
+  if (waker.nReceive >= 0 && FD_ISSET(toSocket(waker.nReceive), &readable)) return kRECEIVE_WOKEN;
   u_long waiting = 0;
-  if (::ioctlsocket(toSocket(s), FIONREAD, &waiting) == SOCKET_ERROR) return -1;
+  if (::ioctlsocket(toSocket(s), FIONREAD, &waiting) == SOCKET_ERROR) return kRECEIVE_FAILED;
   // Readable with nothing waiting: the peer has closed the connection.
   if (waiting == 0) return 0;
   std::size_t want = waiting < capacity ? static_cast<std::size_t>(waiting) : capacity;
   if (want > static_cast<std::size_t>(INT_MAX)) want = INT_MAX;
   int n = ::recv(toSocket(s), buffer, static_cast<int>(want), 0);
-  if (n == SOCKET_ERROR) return ::WSAGetLastError() == WSAEWOULDBLOCK ? -2 : -1;
-  return n;
+  return n == SOCKET_ERROR ? kRECEIVE_FAILED : n;
 }
 
 int listenLoopback(int& port) {
