@@ -3,7 +3,6 @@
 #include <brimsel/exception.h>
 
 #include <cstring>
-#include <memory>
 
 #include "platform/mutex.h"
 
@@ -12,18 +11,24 @@ namespace Brimsel {
 static_assert(Mutex::nLOCK_STORAGE_SIZE == platform::nMUTEX_STORAGE_SIZE, "storage sizes differ");
 static_assert(Mutex::nLOCK_STORAGE_ALIGN == platform::nMUTEX_STORAGE_ALIGN, "storage alignments differ");
 
+namespace platform {
+
+void mutexLockFailed() { throw Exception(__FILE__, __LINE__, 0, false, "Mutex lock failed."); }
+
+void mutexNotOwned() {
+  throw Exception(__FILE__, __LINE__, 0, false, "Mutex is not owned by the calling thread.");
+}
+
+}  // namespace platform
+
 Mutex::Mutex(const char* name) : _aLock(), _pszName(nullptr) {
   // The copy is made first so that a failed allocation leaves no lock behind.
-  std::unique_ptr<char[]> copy;
   if (name != nullptr && name[0] != '\0') {
     const std::size_t n = std::strlen(name) + 1;
-    copy.reset(new char[n]);
-    std::memcpy(copy.get(), name, n);
+    _pszName = new char[n];
+    std::memcpy(_pszName, name, n);
   }
-  if (!platform::mutexInit(_aLock)) {
-    throw Exception(__FILE__, __LINE__, 0, false, "Mutex initialisation failed.");
-  }
-  _pszName = copy.release();
+  platform::mutexInit(_aLock);
 }
 
 Mutex::~Mutex() {
@@ -32,20 +37,6 @@ Mutex::~Mutex() {
   platform::mutexDestroy(_aLock);
 }
 
-void Mutex::lock(const char* /*site*/) {
-  if (!platform::mutexLock(_aLock)) {
-    throw Exception(__FILE__, __LINE__, 0, false, "Mutex lock failed.");
-  }
-}
-
-void Mutex::unlock() {
-  if (!platform::mutexUnlock(_aLock)) {
-    throw Exception(__FILE__, __LINE__, 0, false, "Mutex is not owned by the calling thread.");
-  }
-}
-
-Mutex::Lock::Lock(Mutex& mutex, const char* site) : _mx(mutex) { _mx.lock(site); }
-
-Mutex::Lock::~Lock() { _mx.unlock(); }
+// lock() and unlock() live with the OS code (see platform/mutex.h).
 
 }  // namespace Brimsel

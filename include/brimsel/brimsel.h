@@ -6,6 +6,9 @@
 #include <brimsel/eventlogger.h>
 #include <brimsel/exception.h>
 #include <brimsel/mutex.h>
+#include <brimsel/publisher.h>
+#include <brimsel/semaphore.h>
+#include <brimsel/subscriber.h>
 #include <brimsel/util.h>
 
 #endif  // BRIMSEL_BRIMSEL_H

@@ -12,14 +12,14 @@
 // for the reader of the code only and never change how the lock behaves.
 //
 // Contract:
-//  - Construction raises Exception 0 ("See legend") only when the operating
-//    system refuses to set up the lock (legend "Mutex initialisation failed."),
-//    and lock() only when it refuses to count one level more (legend "Mutex
-//    lock failed."; Linux, after about four billion nested locks).
+//  - Construction cannot fail (beyond memory exhaustion while copying the
+//    name). lock() raises Exception 0 ("See legend", not fatal) with the
+//    legend "Mutex lock failed." only when the owner's count cannot grow
+//    (Linux, after about four billion nested locks).
 //  - unlock() called by a thread that does not own the mutex raises
-//    Exception 0 with the legend "Mutex is not owned by the calling thread."
-//    and changes nothing: a stray unlock must not free a mutex that another
-//    thread holds.
+//    Exception 0 (not fatal) with the legend "Mutex is not owned by the
+//    calling thread." and changes nothing: a stray unlock must not free a
+//    mutex that another thread holds.
 //  - A Mutex must not be owned by any thread when it is destroyed, and no
 //    thread may use it while it is constructed or destroyed.
 //  - A Mutex is neither copied nor assigned; a Lock is neither copied nor
@@ -53,8 +53,9 @@ class BRIMSEL_API Mutex {
   // that one level, also when its block is left by an exception.
   class BRIMSEL_API Lock {
    public:
-    Lock(Mutex& mutex, const char* site);
-    virtual ~Lock();
+    // Inline, so that a guard costs what a lock() and unlock() pair costs.
+    Lock(Mutex& mutex, const char* site) : _mx(mutex) { _mx.lock(site); }
+    virtual ~Lock() { _mx.unlock(); }
 
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;

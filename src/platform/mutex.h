@@ -1,4 +1,8 @@
-// OS seam: a recursive lock living in storage that the caller provides.
+// OS seam: the recursive lock inside a Mutex.
+//
+// Mutex::lock and Mutex::unlock are defined in the OS files of this concern
+// (mutex_win.cpp, mutex_posix.cpp) rather than in mutex.cpp: an uncontended
+// lock is then one call into the library, not a call through a second layer.
 #ifndef BRIMSEL_SRC_PLATFORM_MUTEX_H
 #define BRIMSEL_SRC_PLATFORM_MUTEX_H
 
@@ -11,16 +15,14 @@ namespace platform {
 constexpr std::size_t nMUTEX_STORAGE_SIZE = 64;
 constexpr std::size_t nMUTEX_STORAGE_ALIGN = 16;
 
-// Sets up a free recursive lock in `storage`; false when the OS refuses.
-bool mutexInit(void* storage);
+// Sets up a free recursive lock in `storage` (this cannot fail).
+void mutexInit(void* storage);
 // Releases the lock's resources; the lock must be free.
 void mutexDestroy(void* storage);
-// Blocks until the calling thread owns the lock (one level more when it owns
-// it already); false when the OS reports a failure.
-bool mutexLock(void* storage);
-// Drops one level of ownership; false, changing nothing, when the calling
-// thread does not own the lock.
-bool mutexUnlock(void* storage);
+
+// Raises the Exception of a failed lock or a refused unlock (mutex.cpp).
+[[noreturn]] void mutexLockFailed();
+[[noreturn]] void mutexNotOwned();
 
 }  // namespace platform
 }  // namespace Brimsel

@@ -1,3 +1,5 @@
+#include <brimsel/mutex.h>
+
 #include "platform/mutex.h"
 
 #include <windows.h>
@@ -15,29 +17,23 @@ CRITICAL_SECTION* asSection(void* storage) { return static_cast<CRITICAL_SECTION
 }  // namespace
 
 // InitializeCriticalSection cannot fail on the supported Windows versions.
-bool mutexInit(void* storage) {
-  InitializeCriticalSection(new (storage) CRITICAL_SECTION);
-  return true;
-}
+void mutexInit(void* storage) { InitializeCriticalSection(new (storage) CRITICAL_SECTION); }
 
 void mutexDestroy(void* storage) { DeleteCriticalSection(asSection(storage)); }
 
-bool mutexLock(void* storage) {
-  EnterCriticalSection(asSection(storage));
-  return true;
-}
+}  // namespace platform
+
+void Mutex::lock(const char* /*site*/) { EnterCriticalSection(platform::asSection(_aLock)); }
 
 // LeaveCriticalSection does not check its caller: called by a thread that does
 // not own the section it would free a lock another thread holds. The section
-// records its owner's thread id, so refuse such a call here.
-bool mutexUnlock(void* storage) {
-  CRITICAL_SECTION* cs = asSection(storage);
+// records its owner's thread id, so such a call is refused here.
+void Mutex::unlock() {
+  CRITICAL_SECTION* cs = platform::asSection(_aLock);
   if (cs->OwningThread != reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(GetCurrentThreadId()))) {
-    return false;
+    platform::mutexNotOwned();
   }
   LeaveCriticalSection(cs);
-  return true;
 }
 
-}  // namespace platform
 }  // namespace Brimsel

@@ -1,0 +1,121 @@
+#include <brimsel/exception.h>
+#include <brimsel/semaphore.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+
+#include "semaphore_internal.h"
+#include "sync_test_support.h"
+
+using Brimsel::Exception;
+using Brimsel::Semaphore;
+using Brimsel::detail::openSemaphoreEvents;
+using Brimsel::detail::semaphoreWaitOutcome;
+using namespace synctest;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+std::future<bool> waitOnAnotherThread(Semaphore& s, unsigned long timeout) {
+  return std::async(std::launch::async, [&s, timeout] { return s.wait(timeout); });
+}
+
+// Signals until the wait returns, so that a failing test still ends.
+void unblock(Semaphore& s, std::future<bool>& f) {
+  while (f.valid() && !readyWithin(f, std::chrono::milliseconds(50))) s.signal(true);
+}
+
+}  // namespace
+
+TEST(Semaphore, KeepsOneSignalUntilAWaitConsumesIt) {
+  Semaphore s;
+  EXPECT_FALSE(s.wait(0));
+  s.signal(true);
+  s.signal(false);  // the flag makes no difference, and signals collapse
+  s.signal(true);
+  EXPECT_TRUE(s.wait(0));
+  EXPECT_FALSE(s.wait(0));
+  s.signal(false);
+  EXPECT_TRUE(s.wait(0));
+}
+
+TEST(Semaphore, ZeroOnlyTestsAndATimedOutWaitTakesAboutItsTime) {
+  Semaphore s;
+  const auto t0 = Clock::now();
+  EXPECT_FALSE(s.wait(0));
+  const auto t1 = Clock::now();
+  EXPECT_FALSE(s.wait(100));
+  const auto t2 = Clock::now();
+  EXPECT_LT(t1 - t0, std::chrono::milliseconds(50));
+  EXPECT_GE(t2 - t1, std::chrono::milliseconds(84));  // Windows timers may round down by one 15.6 ms tick
+  EXPECT_LT(t2 - t1, std::chrono::milliseconds(2000));
+}
+
+TEST(Semaphore, AnUnlimitedWaitReturnsWhenAnotherThreadSignals) {
+  Semaphore s;
+  std::future<bool> forever = waitOnAnotherThread(s, Semaphore::nINFINITE);
+  EXPECT_FALSE(readyWithin(forever, kBlockedFor));
+  s.signal(true);
+  EXPECT_TRUE(readyWithin(forever, kGenerous));
+  unblock(s, forever);
+  EXPECT_TRUE(forever.get());
+  EXPECT_FALSE(s.wait(0)) << "the woken wait consumed the signal";
+}
+
+TEST(Semaphore, ATimeoutWiderThan32BitsIsNotCutShort) {
+  if (sizeof(unsigned long) <= 4) GTEST_SKIP() << "unsigned long is the 32-bit count here";
+  Semaphore s;
+  std::future<bool> wide = waitOnAnotherThread(s, static_cast<unsigned long>(0x100000064ull));  // 100 ms if cut
+  EXPECT_FALSE(readyWithin(wide, std::chrono::milliseconds(400)));
+  s.signal(true);
+  EXPECT_TRUE(readyWithin(wide, kGenerous));
+  unblock(s, wide);
+}
+
+TEST(Semaphore, MapsEveryPlatformResultAsItsTableSays) {
+  EXPECT_TRUE(semaphoreWaitOutcome(0));
+  EXPECT_FALSE(semaphoreWaitOutcome(0x102));
+  const struct {
+    unsigned long result;
+    int code;
+    const char* legend;
+  } raised[] = {{0x80, 4200, "Abandoned."}, {0xFFFFFFFFul, 4200, "Failed."}, {1, 4201, ""}, {0x81, 4201, ""},
+                {0x103, 4201, ""}};
+  for (const auto& r : raised) {
+    try {
+      semaphoreWaitOutcome(r.result);
+      ADD_FAILURE() << r.result << " must raise";
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.errorCode(), r.code) << r.result;
+      EXPECT_EQ(e.legend(), r.legend) << r.result;
+      EXPECT_FALSE(e.isFatal());
+      EXPECT_NE(e.file().find("semaphore"), std::string::npos);
+    }
+  }
+}
+
+TEST(Semaphore, CopiesShareOneEventThatTheLastOfThemCloses) {
+  const long before = openSemaphoreEvents();
+  {
+    Semaphore original;
+    Semaphore copy(original);
+    Semaphore assigned;
+    assigned.signal(true);  // pending on its own event, which the assignment drops
+    EXPECT_EQ(openSemaphoreEvents(), before + 2);
+    assigned = original;
+    assigned = assigned;
+    EXPECT_EQ(openSemaphoreEvents(), before + 1);
+    EXPECT_FALSE(assigned.wait(0)) << "now the source's event";
+
+    std::future<bool> waiting = waitOnAnotherThread(original, 10000);
+    copy.signal(true);
+    EXPECT_TRUE(readyWithin(waiting, kGenerous)) << "a signal through one copy releases a wait on another";
+    EXPECT_TRUE(waiting.get());
+    { Semaphore shortLived(copy); }
+    assigned.signal(true);
+    EXPECT_TRUE(original.wait(0)) << "still open while copies remain";
+  }
+  EXPECT_EQ(openSemaphoreEvents(), before);
+}
