@@ -111,7 +111,7 @@ EventSource* openEventSource(const std::string& name) {
   }
   source->fd = fd;
   try {
-    source->tag = name;
+    source->tag = name.c_str();  // like the Windows call, the name ends at a zero byte
   } catch (...) {
     close(fd);
     delete source;
@@ -147,65 +147,63 @@ const char kMonths[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
 
 }  // namespace
 
-bool reportEvent(EventSource* source, int type, unsigned short category, unsigned long id,
-                 const char* text) {
-  if (source == nullptr) {
-    return false;
-  }
-  const char* categoryText = catalogue::categoryText(category);
-  const char* message = catalogue::eventText(id);
-  if (categoryText == nullptr || message == nullptr) {
-    return false;
-  }
+namespace {
 
-  // "<PRI>Mmm dd hh:mm:ss " in local time, as syslog(3) writes it.
-  const time_t now = time(nullptr);
-  struct tm local;
-  if (localtime_r(&now, &local) == nullptr) {
-    return false;
+// A small text builder over a fixed buffer; formatting by hand keeps the
+// writer free of locale lookups and allocation.
+class Writer {
+ public:
+  Writer(char* buffer, size_t size) : _begin(buffer), _at(buffer), _end(buffer + size) {}
+  void text(const char* s, size_t n) {
+    if (n <= static_cast<size_t>(_end - _at)) {
+      memcpy(_at, s, n);
+      _at += n;
+    } else {
+      _overflow = true;
+    }
   }
-  char head[48];
-  const int headLength = snprintf(head, sizeof head, "<%d>%s %2d %02d:%02d:%02d ", priorityOf(type),
-                                  kMonths[local.tm_mon % 12], local.tm_mday, local.tm_hour,
-                                  local.tm_min, local.tm_sec);
-  // "[PID]: [<category text> 0x<identifier>] "; the PID is read each time, so
-  // that a forked child reports its own.
-  char middle[96];
-  const int middleLength = snprintf(middle, sizeof middle, "[%ld]: [%s 0x%08lX] ",
-                                    static_cast<long>(getpid()), categoryText, id & 0xFFFFFFFFUL);
-  if (headLength <= 0 || middleLength <= 0 || headLength >= static_cast<int>(sizeof head) ||
-      middleLength >= static_cast<int>(sizeof middle)) {
-    return false;
+  void text(const char* s) { text(s, strlen(s)); }
+  void ch(char c) { text(&c, 1); }
+  // `value` in decimal, at least `width` digits wide, padded with `pad`.
+  void number(unsigned long value, int width = 1, char pad = '0') {
+    char digits[24];
+    int n = 0;
+    do {
+      digits[n++] = static_cast<char>('0' + value % 10);
+      value /= 10;
+    } while (value != 0);
+    for (int i = n; i < width; ++i) {
+      ch(pad);
+    }
+    while (n > 0) {
+      ch(digits[--n]);
+    }
   }
+  void hex8(unsigned long value) {
+    static const char digits[] = "0123456789ABCDEF";
+    for (int shift = 28; shift >= 0; shift -= 4) {
+      ch(digits[(value >> shift) & 0xF]);
+    }
+  }
+  bool overflow() const { return _overflow; }
+  size_t size() const { return static_cast<size_t>(_at - _begin); }
 
-  // The catalogue text with %1 replaced by the insertion string, sent in
-  // pieces so that the caller's text is not copied.
-  const char* insertionAt = strstr(message, "%1");
-  const char* insertion = text != nullptr ? text : "";
-  iovec parts[6];
-  parts[0].iov_base = head;
-  parts[0].iov_len = static_cast<size_t>(headLength);
-  parts[1].iov_base = const_cast<char*>(source->tag.data());
-  parts[1].iov_len = source->tag.size();
-  parts[2].iov_base = middle;
-  parts[2].iov_len = static_cast<size_t>(middleLength);
-  size_t count = 3;
-  if (insertionAt == nullptr) {
-    parts[count].iov_base = const_cast<char*>(message);
-    parts[count++].iov_len = strlen(message);
-  } else {
-    parts[count].iov_base = const_cast<char*>(message);
-    parts[count++].iov_len = static_cast<size_t>(insertionAt - message);
-    parts[count].iov_base = const_cast<char*>(insertion);
-    parts[count++].iov_len = strlen(insertion);
-    parts[count].iov_base = const_cast<char*>(insertionAt + 2);
-    parts[count++].iov_len = strlen(insertionAt + 2);
-  }
+ private:
+  char* _begin;
+  char* _at;
+  char* _end;
+  bool _overflow = false;
+};
+
+// Sends one datagram made of `parts`. The socket was connected when the
+// source opened; when the daemon has been restarted since, the new daemon's
+// socket has the same path, so the same descriptor is connected again (never
+// replaced, which keeps concurrent writers safe) and the entry sent once more.
+bool sendEntry(EventSource* source, iovec* parts, size_t count) {
   size_t total = 0;
   for (size_t i = 0; i < count; ++i) {
     total += parts[i].iov_len;
   }
-
   msghdr header;
   memset(&header, 0, sizeof header);
   header.msg_iov = parts;
@@ -219,9 +217,6 @@ bool reportEvent(EventSource* source, int type, unsigned short category, unsigne
     if (errno == EINTR) {
       continue;
     }
-    // The daemon was restarted since the source was opened: its new socket
-    // has the same path. Reconnecting the same descriptor (rather than
-    // replacing it) keeps concurrent writers safe.
     if ((errno == ECONNREFUSED || errno == ENOTCONN) && !reconnected) {
       reconnected = true;
       if (connect(source->fd, reinterpret_cast<const sockaddr*>(&source->address),
@@ -231,6 +226,83 @@ bool reportEvent(EventSource* source, int type, unsigned short category, unsigne
     }
     return false;
   }
+}
+
+}  // namespace
+
+bool reportEvent(EventSource* source, int type, unsigned short category, unsigned long id,
+                 const char* text) {
+  if (source == nullptr) {
+    return false;
+  }
+  const char* categoryText = catalogue::categoryText(category);
+  const char* message = catalogue::eventText(id);
+  if (categoryText == nullptr || message == nullptr) {
+    return false;
+  }
+  const time_t now = time(nullptr);
+  struct tm local;
+  if (localtime_r(&now, &local) == nullptr) {
+    return false;
+  }
+
+  // The catalogue text with %1 replaced by the insertion string.
+  const char* insertionAt = strstr(message, "%1");
+  const char* insertion = text != nullptr ? text : "";
+  const size_t insertionLength = strlen(insertion);
+  const size_t beforeInsertion = insertionAt != nullptr ? static_cast<size_t>(insertionAt - message) : strlen(message);
+  const char* afterInsertion = insertionAt != nullptr ? insertionAt + 2 : "";
+
+  // "<PRI>Mmm dd hh:mm:ss SOURCE[PID]: [<category text> 0x<identifier>] "
+  // as syslog(3) writes it (local time, the day padded with a blank). The
+  // PID is read each time, so that a forked child reports its own.
+  char stampBuffer[32];
+  Writer stamp(stampBuffer, sizeof stampBuffer);
+  stamp.ch('<');
+  stamp.number(static_cast<unsigned long>(priorityOf(type)));
+  stamp.ch('>');
+  stamp.text(kMonths[local.tm_mon % 12], 3);
+  stamp.ch(' ');
+  stamp.number(static_cast<unsigned long>(local.tm_mday), 2, ' ');
+  stamp.ch(' ');
+  stamp.number(static_cast<unsigned long>(local.tm_hour), 2);
+  stamp.ch(':');
+  stamp.number(static_cast<unsigned long>(local.tm_min), 2);
+  stamp.ch(':');
+  stamp.number(static_cast<unsigned long>(local.tm_sec), 2);
+  stamp.ch(' ');
+
+  char middleBuffer[160];
+  Writer middle(middleBuffer, sizeof middleBuffer);
+  middle.ch('[');
+  middle.number(static_cast<unsigned long>(getpid()));
+  middle.text("]: [");
+  middle.text(categoryText);
+  middle.text(" 0x");
+  middle.hex8(id);
+  middle.text("] ");
+  middle.text(message, beforeInsertion);
+  if (stamp.overflow() || middle.overflow()) {
+    return false;  // cannot happen with the catalogue's short texts
+  }
+
+  iovec parts[5] = {{stampBuffer, stamp.size()},
+                    {const_cast<char*>(source->tag.data()), source->tag.size()},
+                    {middleBuffer, middle.size()},
+                    {const_cast<char*>(insertion), insertionLength},
+                    {const_cast<char*>(afterInsertion), strlen(afterInsertion)}};
+  // A usual entry goes out as one buffer, like syslog(3) sends it; a long
+  // text is sent from where it lies rather than copied.
+  char whole[1024];
+  Writer single(whole, sizeof whole);
+  for (const iovec& part : parts) {
+    single.text(static_cast<const char*>(part.iov_base), part.iov_len);
+  }
+  if (!single.overflow()) {
+    iovec one = {whole, single.size()};
+    return sendEntry(source, &one, 1);
+  }
+  return sendEntry(source, parts, 5);
 }
 
 namespace {
