@@ -1,140 +1,75 @@
 // The response thread: splitting the stream into messages, handing them over,
 // and giving up a connection the daemon ended.
 #include <brimsel/daemoncomm.h>
-#include <brimsel/eventlogger.h>
 #include <brimsel/exception.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "daemon_support.h"
 
-using Brimsel::DaemonComm;
-using dtest::TestDaemon;
+using namespace dtest;
 
 namespace {
 
-class Stream : public ::testing::Test {
- protected:
-  void SetUp() override { dtest::gInbox = &inbox; }
-  void TearDown() override { dtest::gInbox = nullptr; }
+using Stream = WithDaemon;
 
-  // Connects `comm` to the daemon and returns the daemon's end.
-  int open(DaemonComm& comm) {
-    EXPECT_TRUE(comm.parse(daemon.connectString()));
-    EXPECT_TRUE(comm.connect());
-    int s = daemon.accept();
-    EXPECT_NE(s, -1);
-    return s;
-  }
-
-  dtest::Inbox inbox;
-  TestDaemon daemon;
-};
-
-using Messages = std::vector<std::string>;
-
-TEST_F(Stream, SeveralMessagesInOneReadArriveInOrder) {
-  DaemonComm comm(dtest::recordStatus);
+TEST_F(Stream, SplittingIntoMessages) {
+  DaemonComm comm(recordStatus);
   int s = open(comm);
-  ASSERT_TRUE(TestDaemon::write(s, "one\x04two\x04three\x04"));
+  const std::string zeros("\0a\0\0b\0", 6);
+  // Several per read; empty ones skipped; zero bytes kept.
+  ASSERT_TRUE(TestDaemon::write(s, "one\x04\x04\x04two\x04" + zeros + "\x04"));
   ASSERT_TRUE(inbox.waitFor(3));
-  EXPECT_EQ(inbox.messages(), (Messages{"one", "two", "three"}));
-  for (const dtest::Report& r : inbox.reports()) EXPECT_EQ(r.status, DaemonComm::MESSAGE);
-}
-
-TEST_F(Stream, EmptyMessagesAreNotDelivered) {
-  DaemonComm comm(dtest::recordStatus);
-  int s = open(comm);
-  ASSERT_TRUE(TestDaemon::write(s, "\x04\x04" "a\x04\x04\x04" "b\x04"));
-  ASSERT_TRUE(inbox.waitFor(2));
-  ASSERT_TRUE(TestDaemon::write(s, "\x04" "end\x04"));
-  ASSERT_TRUE(inbox.waitFor(3));
-  EXPECT_EQ(inbox.messages(), (Messages{"a", "b", "end"}));
-}
-
-TEST_F(Stream, ZeroBytesAreKept) {
-  DaemonComm comm(dtest::recordStatus);
-  int s = open(comm);
-  std::string withZeros("\0a\0\0b\0", 6);
-  ASSERT_TRUE(TestDaemon::write(s, withZeros + "\x04" + std::string(1, '\0') + "\x04"));
-  ASSERT_TRUE(inbox.waitFor(2));
-  EXPECT_EQ(inbox.messages(), (Messages{withZeros, std::string(1, '\0')}));
-}
-
-TEST_F(Stream, MessageSplitAcrossWritesDownToOneByte) {
-  DaemonComm comm(dtest::recordStatus);
-  int s = open(comm);
-  const std::string text = "a message written one byte at a time";
-  for (char c : text) {
+  // One byte per write: nothing before the terminator.
+  const std::string slow = "one byte at a time";
+  for (char c : slow) {
     ASSERT_TRUE(TestDaemon::write(s, std::string(1, c)));
     std::this_thread::sleep_for(std::chrono::microseconds(300));
   }
-  // Nothing is handed over before the terminator.
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(inbox.size(), 0u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(inbox.size(), 3u);
   ASSERT_TRUE(TestDaemon::write(s, "\x04"));
-  ASSERT_TRUE(inbox.waitFor(1));
-  EXPECT_EQ(inbox.messages(), Messages{text});
-  // Terminator and next message in the same write as the tail of a message.
-  ASSERT_TRUE(TestDaemon::write(s, "par"));
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  ASSERT_TRUE(TestDaemon::write(s, "t\x04next\x04"));
-  ASSERT_TRUE(inbox.waitFor(3));
-  EXPECT_EQ(inbox.messages(), (Messages{text, "part", "next"}));
-}
-
-TEST_F(Stream, CompleteMessagesDoNotWaitForATrailingPartOne) {
-  // While the daemon keeps sending, most reads end inside a message; every
-  // complete one must still be handed over at once.
-  DaemonComm comm(dtest::recordStatus);
-  int s = open(comm);
+  // A complete message never waits for the partial one behind it.
   ASSERT_TRUE(TestDaemon::write(s, "first\x04sec"));
-  ASSERT_TRUE(inbox.waitFor(1)) << "a complete message waited for the partial one behind it";
-  EXPECT_EQ(inbox.messages(), Messages{"first"});
-  ASSERT_TRUE(TestDaemon::write(s, "ond\x04thi"));
-  ASSERT_TRUE(inbox.waitFor(2));
-  ASSERT_TRUE(TestDaemon::write(s, "rd\x04"));
-  ASSERT_TRUE(inbox.waitFor(3));
-  EXPECT_EQ(inbox.messages(), (Messages{"first", "second", "third"}));
+  ASSERT_TRUE(inbox.waitFor(5)) << "a complete message waited for a later read";
+  ASSERT_TRUE(TestDaemon::write(s, "ond\x04"));
+  ASSERT_TRUE(inbox.waitFor(6));
+  EXPECT_EQ(inbox.messages(), (Messages{"one", "two", zeros, slow, "first", "second"}));
 }
 
-TEST_F(Stream, LargeMessageAndBulkStream) {
-  DaemonComm comm(dtest::recordStatus);
+TEST_F(Stream, LargeMessageThenABulkOfSmallOnes) {
+  DaemonComm comm(recordStatus);
   int s = open(comm);
   std::string big(1 << 20, '\0');
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('A' + (i * 7) % 53);
-  const int count = 20000;
-  std::string bulk;
-  for (int i = 0; i < count; ++i) bulk += "message " + std::to_string(i) + "\x04";
-  std::thread writer([&] { TestDaemon::write(s, big + "\x04" + bulk); });
-  bool all = inbox.waitFor(count + 1);
+  std::string bulk = big + "\x04";
+  for (int i = 0; i < 20000; ++i) bulk += std::to_string(i) + "\x04";
+  std::thread writer([&] { TestDaemon::write(s, bulk); });
+  bool all = inbox.waitFor(20001);
   writer.join();
   ASSERT_TRUE(all);
   Messages got = inbox.messages();
-  ASSERT_EQ(got.size(), static_cast<std::size_t>(count + 1));
-  EXPECT_TRUE(got[0] == big) << "the 1 MiB message arrived changed, size " << got[0].size();
-  for (int i = 0; i < count; ++i) ASSERT_EQ(got[i + 1], "message " + std::to_string(i));
+  EXPECT_TRUE(got[0] == big) << "the 1 MiB message changed, size " << got[0].size();
+  for (int i = 0; i < 20000; ++i) ASSERT_EQ(got[i + 1], std::to_string(i));
 }
 
-// Takes the messages itself, and refuses some of them.
+// Takes the messages itself, refusing some with either kind of exception.
 class Picky : public DaemonComm {
  public:
-  Picky() : DaemonComm(dtest::recordStatus) {}
+  Picky() : DaemonComm(recordStatus) {}
   std::atomic<int> taken{0};
-  std::vector<std::string> kept;  // written on the response thread only
+  Messages kept;  // the response thread's alone until it has ended
 
  protected:
   void processMessage(const std::string& message) override {
-    if (message == "bad") throw std::runtime_error("cannot take it");
-    if (message == "worse") throw Brimsel::Exception(0, false, "cannot take it either");
+    if (message == "bad") throw std::runtime_error("refused");
+    if (message == "worse") throw Brimsel::Exception(0, false, "refused");
     kept.push_back(message);
     ++taken;
   }
@@ -144,149 +79,105 @@ TEST_F(Stream, ARaisingHandlerLosesOnlyItsOwnMessage) {
   Picky comm;
   int s = open(comm);
   ASSERT_TRUE(TestDaemon::write(s, "a\x04" "bad\x04" "b\x04" "worse\x04" "c\x04"));
-  ASSERT_TRUE(dtest::eventually([&] { return comm.taken.load() == 3; }));
+  ASSERT_TRUE(eventually([&] { return comm.taken == 3; }));
   ASSERT_TRUE(TestDaemon::write(s, "d\x04"));
-  ASSERT_TRUE(dtest::eventually([&] { return comm.taken.load() == 4; }));
+  ASSERT_TRUE(eventually([&] { return comm.taken == 4; }));
   EXPECT_TRUE(comm.disconnect());
   EXPECT_EQ(comm.kept, (Messages{"a", "b", "c", "d"}));
-  // A derived handler takes the messages instead of the callback, and a
-  // refused message is not reported.
-  EXPECT_EQ(inbox.size(), 0u);
+  EXPECT_EQ(inbox.size(), 0u);  // the callback hears of none of it
 }
 
-// The text the callback receives when the daemon ends the connection.
-void expectLostConnectionText(const std::string& text) {
-  std::regex form(
-      "Error Code=1002\n"
-      "Explanation=\"Daemon is not connected\"\n"
-      "Fatal=Y\n"
-      "Legend=\"Server connection terminated unexpectedly\"\n"
-      "Location=daemoncomm\\.cpp @ ([0-9]+)\n");
-  std::smatch m;
-  ASSERT_TRUE(std::regex_match(text, m, form)) << text;
-  // Exactly what the exception's own text form gives.
-  std::ostringstream expected;
-  expected << Brimsel::Exception("daemoncomm.cpp", std::stoi(m[1]), 1002, true,
-                                 "Server connection terminated unexpectedly");
-  EXPECT_EQ(text, expected.str());
-}
-
-TEST_F(Stream, DaemonClosingTheConnectionIsReportedAndGivenUp) {
-  DaemonComm comm(dtest::recordStatus);
-  int s = open(comm);
-  // A message before the close still arrives; a partial one is dropped.
-  ASSERT_TRUE(TestDaemon::write(s, "last words\x04unfinish"));
-  ASSERT_TRUE(inbox.waitFor(1));
-  daemon.close(s);
-  ASSERT_TRUE(inbox.waitFor(2));
-  std::vector<dtest::Report> reports = inbox.reports();
-  ASSERT_EQ(reports.size(), 2u);
-  EXPECT_EQ(reports[0].text, "last words");
-  EXPECT_EQ(reports[1].status, DaemonComm::FAILURE);
-  expectLostConnectionText(reports[1].text);
-  EXPECT_FALSE(comm.isConnected());
-  EXPECT_FALSE(comm.send("x"));
-  EXPECT_FALSE(comm.disconnect());
-  EXPECT_THROW(comm.createPingRequest(), Brimsel::Exception);
-
-  // The object connects again with the same settings.
-  ASSERT_TRUE(comm.connect());
-  int s2 = daemon.accept();
-  ASSERT_TRUE(TestDaemon::write(s2, "again\x04"));
-  ASSERT_TRUE(inbox.waitFor(3));
-  EXPECT_EQ(inbox.reports()[2].text, "again");
-}
-
-TEST_F(Stream, ResetConnectionIsALostConnection) {
-  DaemonComm comm(dtest::recordStatus);
-  int s = open(comm);
-  ASSERT_TRUE(TestDaemon::write(s, "hi\x04"));
-  ASSERT_TRUE(inbox.waitFor(1));
-  daemon.reset(s);
-  ASSERT_TRUE(inbox.waitFor(2));
-  EXPECT_EQ(inbox.reports()[1].status, DaemonComm::FAILURE);
-  expectLostConnectionText(inbox.reports()[1].text);
-  EXPECT_FALSE(comm.isConnected());
-}
-
-TEST_F(Stream, LostConnectionWithoutCallbackIsGivenUpAllTheSame) {
-  DaemonComm comm(nullptr);
-  int s = open(comm);
-  daemon.close(s);
-  EXPECT_TRUE(dtest::eventually([&] { return !comm.isConnected(); }));
-  EXPECT_FALSE(comm.send("x"));
+TEST_F(Stream, ClosedOrResetByTheDaemon) {
+  for (bool reset : {false, true}) {
+    SCOPED_TRACE(reset ? "reset" : "closed");
+    Inbox mine;
+    gInbox = &mine;
+    DaemonComm comm(recordStatus);
+    int s = open(comm);
+    ASSERT_TRUE(TestDaemon::write(s, "last words\x04unfinished"));
+    ASSERT_TRUE(mine.waitFor(1));
+    reset ? daemon.reset(s) : daemon.close(s);
+    ASSERT_TRUE(mine.waitFor(2));
+    std::vector<Report> reports = mine.reports();
+    EXPECT_EQ(reports[0].text, "last words");
+    EXPECT_EQ(reports[1].status, DaemonComm::FAILURE);
+    // Exactly the five-line text of the exception, with this library's
+    // location in it.
+    const std::string& text = reports[1].text;
+    std::string::size_type at = text.find(" @ ");
+    ASSERT_NE(at, std::string::npos);
+    std::ostringstream expected;
+    expected << Brimsel::Exception("daemoncomm.cpp", std::atoi(text.c_str() + at + 3), 1002, true,
+                                   "Server connection terminated unexpectedly");
+    EXPECT_EQ(text, expected.str());
+    EXPECT_EQ(text.rfind("Error Code=1002\nExplanation=\"Daemon is not connected\"\nFatal=Y\n", 0), 0u);
+    EXPECT_FALSE(comm.isConnected());
+    EXPECT_FALSE(comm.send("x"));
+    EXPECT_FALSE(comm.disconnect());
+    EXPECT_EQ(mine.size(), 2u);
+  }
+  gInbox = &inbox;
+  // Without a callback the connection is given up all the same.
+  DaemonComm quiet(nullptr);
+  daemon.close(open(quiet));
+  EXPECT_TRUE(eventually([&] { return !quiet.isConnected(); }));
 }
 
 // Callbacks that act on the object they report for.
 std::atomic<DaemonComm*> gComm(nullptr);
-std::atomic<int> gDisconnectResult(-1);
 
-void disconnectOnBye(DaemonComm::Status status, const std::string& text) {
+void answerAndHangUp(DaemonComm::Status status, const std::string& text) {
   DaemonComm* comm = gComm.load();
   if (status == DaemonComm::MESSAGE) comm->send("ack " + text);
   if (text == "bye") {
-    gDisconnectResult = comm->disconnect() ? 1 : 0;
-    // Gone for good: a send after it fails.
-    comm->send("after bye");
+    EXPECT_TRUE(comm->disconnect());  // does not wait for itself
+    EXPECT_FALSE(comm->send("after bye"));
   }
-  dtest::recordStatus(status, text);
+  recordStatus(status, text);
 }
 
-TEST_F(Stream, CallbackSendsAndDisconnects) {
-  DaemonComm comm(disconnectOnBye);
+void reconnect(DaemonComm::Status status, const std::string& text) {
+  if (status == DaemonComm::FAILURE) {
+    EXPECT_NO_THROW(gComm.load()->connect());
+  }
+  recordStatus(status, text);
+}
+
+TEST_F(Stream, CallbackSendsDisconnectsAndReconnects) {
+  DaemonComm comm(answerAndHangUp);
   gComm = &comm;
-  gDisconnectResult = -1;
   int s = open(comm);
-  ASSERT_TRUE(TestDaemon::write(s, "hello\x04" "bye\x04" "ignored\x04"));
-  ASSERT_TRUE(inbox.waitFor(2));
-  EXPECT_EQ(daemon.readMessages(s, 2), (Messages{"ack hello", "ack bye"}));
+  ASSERT_TRUE(TestDaemon::write(s, "hello\x04" "bye\x04" "read already\x04"));
+  EXPECT_EQ(daemon.read(s, 2), (Messages{"ack hello", "ack bye"}));
   EXPECT_TRUE(daemon.waitClosed(s));
-  EXPECT_EQ(gDisconnectResult.load(), 1);
+  ASSERT_TRUE(inbox.waitFor(3));
   EXPECT_FALSE(comm.isConnected());
   EXPECT_FALSE(comm.disconnect());
-  // The rest of the block the disconnect came in is still delivered (it was
-  // read already), and nothing after it.
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(inbox.messages(), (Messages{"hello", "bye", "ignored"}));
-  gComm = nullptr;
-}
+  // The rest of the block the request came in was read already; it is
+  // delivered, and nothing after it.
+  EXPECT_EQ(inbox.messages(), (Messages{"hello", "bye", "read already"}));
 
-void reconnectOnFailure(DaemonComm::Status status, const std::string& text) {
-  if (status == DaemonComm::FAILURE) {
-    try {
-      gComm.load()->connect();
-    } catch (const Brimsel::Exception&) {
-      dtest::recordStatus(DaemonComm::FAILURE, "reconnect failed");
-    }
-  }
-  dtest::recordStatus(status, text);
-}
-
-TEST_F(Stream, CallbackReconnectsAfterALostConnection) {
-  DaemonComm comm(reconnectOnFailure);
-  gComm = &comm;
-  int s = open(comm);
-  daemon.close(s);
+  // From the report of a lost connection, the callback connects again.
+  DaemonComm again(reconnect);
+  gComm = &again;
+  daemon.close(open(again));
   int s2 = daemon.accept();
   ASSERT_NE(s2, -1);
-  ASSERT_TRUE(inbox.waitFor(1));
-  EXPECT_TRUE(comm.isConnected());
   ASSERT_TRUE(TestDaemon::write(s2, "over the new one\x04"));
-  ASSERT_TRUE(inbox.waitFor(2));
-  EXPECT_EQ(inbox.reports()[1].text, "over the new one");
-  EXPECT_TRUE(comm.disconnect());
+  ASSERT_TRUE(inbox.waitFor(5));
+  EXPECT_EQ(inbox.reports()[4].text, "over the new one");
+  EXPECT_TRUE(again.disconnect());
   EXPECT_TRUE(daemon.waitClosed(s2));
   gComm = nullptr;
 }
 
 TEST_F(Stream, DestroyWhileTheDaemonIsMidStream) {
   std::atomic<bool> stop(false);
-  int s;
   std::thread writer;
   {
-    DaemonComm comm(dtest::recordStatus);
-    s = open(comm);
-    writer = std::thread([&] {
+    DaemonComm comm(recordStatus);
+    int s = open(comm);
+    writer = std::thread([&stop, s] {
       std::string chunk;
       for (int i = 0; i < 1000; ++i) chunk += "tick " + std::to_string(i) + "\x04";
       while (!stop && TestDaemon::write(s, chunk)) {
@@ -294,7 +185,7 @@ TEST_F(Stream, DestroyWhileTheDaemonIsMidStream) {
     });
     ASSERT_TRUE(inbox.waitFor(100));
   }
-  // The object is gone: the daemon's writes fail once the connection is closed.
+  // The writes fail once the object has closed the connection.
   stop = true;
   writer.join();
   std::size_t after = inbox.size();
