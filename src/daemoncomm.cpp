@@ -351,9 +351,9 @@ void DaemonComm::responseThread(Link link) {
       const long n = platform::receive(s, waker, buffer.data() + kept, buffer.size() - kept);
 
       // The stop request is looked at only under the lock: whoever ends the
-      // connection signals the waker while holding it, so the waker is never
-      // closed under that signal. What a read brought after the stop request
-      // is dropped with the connection.
+      // connection shuts it down and signals the waker while holding it, so
+      // neither is closed under them. What a read brought after the stop
+      // request is dropped with the connection.
       Mutex::Lock guard(_mxStop, "DaemonComm::responseThread");
       if (!isCurrent(generation)) break;
       if (n == platform::kRECEIVE_WOKEN) continue;

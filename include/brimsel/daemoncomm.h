@@ -9,11 +9,12 @@
 // processMessage; the default passes it to the status callback with MESSAGE.
 //
 // Connect string: [user ":" password "@"] protocol ":" 2 bytes host ":" port.
-// The protocol's colon and the two bytes after it are skipped (normally
-// "://"), whatever those two are; the port is read like atoi (leading blanks, a sign, digits up to the
-// first other byte; no digits give 0). parse fails (returns false) when the
-// identification part has no colon, the connection part has fewer than two
-// colons, or the second colon is one of the two skipped bytes.
+// The protocol's colon and the two bytes after it (normally "://") are
+// skipped whatever they are; the port is read like atoi (leading blanks, a
+// sign, digits up to the first other byte; no digits give 0; clamped to the
+// range of int). parse fails (returns false) when the identification part has
+// no colon, the connection part has fewer than two colons, or the second
+// colon is one of the two skipped bytes.
 //
 // Contract:
 //  - connect raises Exception 1001 (not fatal) with one of the legends
@@ -42,7 +43,8 @@
 //  - When the daemon closes or resets the connection, or waiting on it
 //    fails, the connection is given up (isConnected() false, send false) and
 //    the callback gets FAILURE with the five-line text of a fatal Exception
-//    1002 with legend "Server connection terminated unexpectedly".
+//    1002 with legend "Server connection terminated unexpectedly" (located
+//    at daemoncomm.cpp). A partial message received before is dropped.
 //  - The callback and processMessage run on the response thread, holding the
 //    object's stop lock. From there they may call send, disconnect (which then
 //    does not wait for the thread it runs on) and, after the connection is
