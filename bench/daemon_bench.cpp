@@ -7,7 +7,8 @@
 //    sends the next one);
 //  - streaming: 200,000 messages of 40 bytes written by the daemon in bulk,
 //    a raw 64 KiB recv loop splitting at 0x04 against DaemonComm's callback;
-//  - disconnect of a connected, idle client (median, in microseconds).
+//  - disconnect of a connected, idle client (median, in microseconds);
+//  - the first two once more with both forms in turn, as median ratios.
 #include <brimsel/daemoncomm.h>
 
 #include <benchmark/benchmark.h>
@@ -191,32 +192,38 @@ BENCHMARK(BM_DaemonRoundTripDaemonComm)->UseRealTime();
 
 // --- streaming ---
 
+// Reads one stream of kStreamCount messages, splitting it at 0x04.
+bool rawStream(int s, std::vector<char>& buffer, std::size_t& bytes) {
+  platform::sendAll(s, "stream\x04", 7);
+  long messages = 0;
+  std::size_t partial = 0;  // length of the message cut by the last read
+  while (messages < kStreamCount) {
+    long n = platform::receiveBlocking(s, buffer.data(), buffer.size());
+    if (n <= 0) return false;
+    const char* p = buffer.data();
+    const char* end = p + n;
+    while (p < end) {
+      const char* t = static_cast<const char*>(std::memchr(p, '\x04', static_cast<std::size_t>(end - p)));
+      if (t == nullptr) {
+        partial += static_cast<std::size_t>(end - p);
+        break;
+      }
+      bytes += partial + static_cast<std::size_t>(t - p);
+      partial = 0;
+      ++messages;
+      p = t + 1;
+    }
+  }
+  return true;
+}
+
 void BM_DaemonStreamRaw(benchmark::State& state) {
   int s = rawConnect();
   if (s == -1) return state.SkipWithError("cannot connect");
   std::vector<char> buffer(64 * 1024);
   std::size_t bytes = 0;
   for (auto _ : state) {
-    platform::sendAll(s, "stream\x04", 7);
-    long messages = 0;
-    std::size_t partial = 0;  // length of the message cut by the last read
-    while (messages < kStreamCount) {
-      long n = platform::receiveBlocking(s, buffer.data(), buffer.size());
-      if (n <= 0) return state.SkipWithError("lost");
-      const char* p = buffer.data();
-      const char* end = p + n;
-      while (p < end) {
-        const char* t = static_cast<const char*>(std::memchr(p, '\x04', static_cast<std::size_t>(end - p)));
-        if (t == nullptr) {
-          partial += static_cast<std::size_t>(end - p);
-          break;
-        }
-        bytes += partial + static_cast<std::size_t>(t - p);
-        partial = 0;
-        ++messages;
-        p = t + 1;
-      }
-    }
+    if (!rawStream(s, buffer, bytes)) return state.SkipWithError("lost");
   }
   benchmark::DoNotOptimize(bytes);
   state.SetItemsProcessed(state.iterations() * kStreamCount);
@@ -242,25 +249,99 @@ void countStatus(DaemonComm::Status status, const std::string& text) {
   counter.cv.notify_one();
 }
 
+// Asks for one stream and waits until the callback has had all of it.
+bool commStream(DaemonComm& comm) {
+  {
+    std::lock_guard<std::mutex> guard(counter.mx);
+    counter.count = 0;
+    counter.done = false;
+  }
+  comm.send("stream");
+  std::unique_lock<std::mutex> guard(counter.mx);
+  return counter.cv.wait_for(guard, std::chrono::seconds(30), [] { return counter.done; });
+}
+
 void BM_DaemonStreamDaemonComm(benchmark::State& state) {
   DaemonComm comm(countStatus);
   comm.parse(theDaemon().connectString());
   comm.connect();
   for (auto _ : state) {
-    {
-      std::lock_guard<std::mutex> guard(counter.mx);
-      counter.count = 0;
-      counter.done = false;
-    }
-    comm.send("stream");
-    std::unique_lock<std::mutex> guard(counter.mx);
-    if (!counter.cv.wait_for(guard, std::chrono::seconds(30), [] { return counter.done; }))
-      return state.SkipWithError("stream did not arrive");
+    if (!commStream(comm)) return state.SkipWithError("stream did not arrive");
   }
   state.SetItemsProcessed(state.iterations() * kStreamCount);
   comm.disconnect();
 }
 BENCHMARK(BM_DaemonStreamDaemonComm)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// --- the two side by side ---
+
+// Runs the raw and the client's form in turn, many times, and reports the
+// median of the per-pair ratios, which a change of the machine's load
+// between the two affects far less than separate runs.
+template <typename Raw, typename Comm>
+void paired(benchmark::State& state, Raw raw, Comm comm, const char* name) {
+  std::vector<double> ratios;
+  for (auto _ : state) {
+    auto t0 = std::chrono::steady_clock::now();
+    if (!raw()) return state.SkipWithError("raw side failed");
+    auto t1 = std::chrono::steady_clock::now();
+    if (!comm()) return state.SkipWithError("client side failed");
+    auto t2 = std::chrono::steady_clock::now();
+    ratios.push_back(std::chrono::duration<double>(t2 - t1).count() / std::chrono::duration<double>(t1 - t0).count());
+  }
+  std::sort(ratios.begin(), ratios.end());
+  if (!ratios.empty()) state.counters[name] = ratios[ratios.size() / 2];
+}
+
+void BM_DaemonRoundTripPaired(benchmark::State& state) {
+  int s = rawConnect();
+  DaemonComm comm(chainStatus);
+  comm.parse(theDaemon().connectString());
+  comm.connect();
+  chain.comm = &comm;
+  chain.message.assign(kMessageSize - 1, 'c');
+  std::string message(kMessageSize - 1, 'r');
+  message += '\x04';
+  std::vector<char> buffer(64 * 1024);
+  paired(
+      state,
+      [&] {
+        for (int i = 0; i < kRoundTripsPerIteration; ++i) {
+          platform::sendAll(s, message.data(), message.size());
+          if (!rawAwait(s, buffer, 1)) return false;
+        }
+        return true;
+      },
+      [&] {
+        chain.done = false;
+        chain.left = kRoundTripsPerIteration;
+        comm.send(chain.message);
+        std::unique_lock<std::mutex> guard(chain.mx);
+        return chain.cv.wait_for(guard, std::chrono::seconds(10), [] { return chain.done; });
+      },
+      "time_vs_raw");
+  comm.disconnect();
+  chain.comm = nullptr;
+  platform::closeSocket(s);
+}
+BENCHMARK(BM_DaemonRoundTripPaired)->Iterations(300);
+
+void BM_DaemonStreamPaired(benchmark::State& state) {
+  int s = rawConnect();
+  DaemonComm comm(countStatus);
+  comm.parse(theDaemon().connectString());
+  comm.connect();
+  std::vector<char> buffer(64 * 1024);
+  std::size_t bytes = 0;
+  // Reported as throughput: raw time over the client's time.
+  paired(
+      state, [&] { return commStream(comm); }, [&] { return rawStream(s, buffer, bytes); },
+      "rate_vs_raw");
+  benchmark::DoNotOptimize(bytes);
+  comm.disconnect();
+  platform::closeSocket(s);
+}
+BENCHMARK(BM_DaemonStreamPaired)->Iterations(60);
 
 // --- disconnect ---
 
