@@ -304,7 +304,7 @@ void DaemonComm::deliver(const char* text, std::size_t length, std::string& piec
       // Sized, then filled: cheaper than assign, whose general path allows
       // for the source lying inside the string.
       const std::size_t size = static_cast<std::size_t>(end - begin);
-      piece.resize(size);
+      if (piece.size() != size) piece.resize(size);
       std::memcpy(&piece[0], begin, size);
       try {
         processMessage(piece);
