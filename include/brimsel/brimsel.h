@@ -6,6 +6,7 @@
 /// \namespace Brimsel
 /// Every class and function of the Brimsel Foundation Class Library.
 
+#include <brimsel/daemoncomm.h>
 #include <brimsel/date.h>
 #include <brimsel/eventlogger.h>
 #include <brimsel/exception.h>

@@ -1,0 +1,183 @@
+// Windows Sockets for the daemon client: version 1.1 started once, inet_addr
+// and gethostbyname for the host, select with ioctlsocket(FIONREAD) before
+// each recv. The wake-up channel is a UDP socket connected to itself on
+// 127.0.0.1 (select takes sockets only); sending it one datagram ends a
+// select that waits on it at once.
+#include "platform/socket.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+namespace Brimsel {
+namespace platform {
+
+namespace {
+
+// The socket value kept in 32 bits, widened with its sign: -1 comes back as
+// INVALID_SOCKET.
+SOCKET toSocket(int s) { return static_cast<SOCKET>(static_cast<std::intptr_t>(s)); }
+int fromSocket(SOCKET s) { return s == INVALID_SOCKET ? -1 : static_cast<int>(s); }
+
+timeval* toTimeval(int timeoutMs, timeval& tv) {
+  if (timeoutMs < 0) return nullptr;
+  tv.tv_sec = timeoutMs / 1000;
+  tv.tv_usec = (timeoutMs % 1000) * 1000;
+  return &tv;
+}
+
+}  // namespace
+
+bool startSockets() {
+  WSADATA data;
+  return ::WSAStartup(0x0101, &data) == 0;
+}
+
+int tcpSocket() { return fromSocket(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)); }
+
+bool resolveIPv4(const std::string& host, unsigned char address[4]) {
+  unsigned long direct = ::inet_addr(host.c_str());
+  if (direct != INADDR_NONE) {
+    std::memcpy(address, &direct, 4);
+    return true;
+  }
+  // gethostbyname keeps its result per thread, so it is safe to call from
+  // several threads at once.
+  hostent* entry = ::gethostbyname(host.c_str());
+  if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
+      entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr)
+    return false;
+  std::memcpy(address, entry->h_addr_list[0], 4);
+  return true;
+}
+
+bool connectIPv4(int s, const unsigned char address[4], int port) {
+  sockaddr_in to;
+  std::memset(&to, 0, sizeof to);
+  to.sin_family = AF_INET;
+  to.sin_port = ::htons(static_cast<u_short>(port & 0xFFFF));
+  std::memcpy(&to.sin_addr, address, 4);
+  return ::connect(toSocket(s), reinterpret_cast<const sockaddr*>(&to), sizeof to) != SOCKET_ERROR;
+}
+
+bool sendAll(int s, const char* data, std::size_t length) {
+  if (s < 0) return false;
+  while (length > 0) {
+    int chunk = length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
+    int n = ::send(toSocket(s), data, chunk, 0);
+    if (n == SOCKET_ERROR) return false;
+    data += n;
+    length -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+void shutdownSocket(int s, int how) {
+  if (s >= 0) ::shutdown(toSocket(s), how == 1 ? SD_SEND : SD_BOTH);
+}
+
+void closeSocket(int s) {
+  if (s >= 0) ::closesocket(toSocket(s));
+}
+
+bool openWaker(Waker& waker) {
+  SOCKET u = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  if (u == INVALID_SOCKET) return false;
+  sockaddr_in at;
+  std::memset(&at, 0, sizeof at);
+  at.sin_family = AF_INET;
+  at.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+  int len = sizeof at;
+  if (::bind(u, reinterpret_cast<sockaddr*>(&at), sizeof at) == SOCKET_ERROR ||
+      ::getsockname(u, reinterpret_cast<sockaddr*>(&at), &len) == SOCKET_ERROR ||
+      ::connect(u, reinterpret_cast<sockaddr*>(&at), sizeof at) == SOCKET_ERROR) {
+    ::closesocket(u);
+    return false;
+  }
+  waker.nReceive = waker.nSignal = fromSocket(u);
+  return true;
+}
+
+void signalWaker(const Waker& waker) {
+  if (waker.nSignal < 0) return;
+  char byte = 1;
+  ::send(toSocket(waker.nSignal), &byte, 1, 0);
+}
+
+void closeWaker(Waker& waker) {
+  if (waker.nReceive >= 0) ::closesocket(toSocket(waker.nReceive));
+  waker.nReceive = waker.nSignal = -1;
+}
+
+long receive(int s, const Waker& waker, char* buffer, std::size_t capacity) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(toSocket(s), &readable);
+  if (waker.nReceive >= 0) FD_SET(toSocket(waker.nReceive), &readable);
+  if (::select(0, &readable, nullptr, nullptr, nullptr) == SOCKET_ERROR) return kRECEIVE_FAILED;
+  if (waker.nReceive >= 0 && FD_ISSET(toSocket(waker.nReceive), &readable)) return kRECEIVE_WOKEN;
+  u_long waiting = 0;
+  if (::ioctlsocket(toSocket(s), FIONREAD, &waiting) == SOCKET_ERROR) return kRECEIVE_FAILED;
+  // Readable with nothing waiting: the peer has closed the connection.
+  if (waiting == 0) return 0;
+  std::size_t want = waiting < capacity ? static_cast<std::size_t>(waiting) : capacity;
+  if (want > static_cast<std::size_t>(INT_MAX)) want = INT_MAX;
+  int n = ::recv(toSocket(s), buffer, static_cast<int>(want), 0);
+  return n == SOCKET_ERROR ? kRECEIVE_FAILED : n;
+}
+
+int listenLoopback(int& port) {
+  SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) return -1;
+  sockaddr_in at;
+  std::memset(&at, 0, sizeof at);
+  at.sin_family = AF_INET;
+  at.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+  int len = sizeof at;
+  if (::bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) == SOCKET_ERROR ||
+      ::listen(s, 16) == SOCKET_ERROR ||
+      ::getsockname(s, reinterpret_cast<sockaddr*>(&at), &len) == SOCKET_ERROR) {
+    ::closesocket(s);
+    return -1;
+  }
+  port = ::ntohs(at.sin_port);
+  return fromSocket(s);
+}
+
+int acceptConnection(int listener, int timeoutMs) {
+  if (!waitForData(listener, timeoutMs)) return -1;
+  return fromSocket(::accept(toSocket(listener), nullptr, nullptr));
+}
+
+bool waitForData(int s, int timeoutMs) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(toSocket(s), &readable);
+  timeval tv;
+  return ::select(0, &readable, nullptr, nullptr, toTimeval(timeoutMs, tv)) > 0;
+}
+
+long receiveBlocking(int s, char* buffer, std::size_t capacity) {
+  int want = capacity > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(capacity);
+  int n = ::recv(toSocket(s), buffer, want, 0);
+  return n == SOCKET_ERROR ? -1 : n;
+}
+
+void setNoDelay(int s) {
+  BOOL on = TRUE;
+  ::setsockopt(toSocket(s), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+}
+
+void closeWithReset(int s) {
+  linger l;
+  l.l_onoff = 1;
+  l.l_linger = 0;
+  ::setsockopt(toSocket(s), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l);
+  ::closesocket(toSocket(s));
+}
+
+}  // namespace platform
+}  // namespace Brimsel
