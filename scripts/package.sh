@@ -55,7 +55,12 @@ refuse_entry() {
 linux() {
   local build="$root/build/package-linux" work="$root/build/package-linux/check"
   step "Linux release build and Debian packages"
-  build_release "$build" -DCMAKE_INSTALL_PREFIX=/usr
+  # Debian's own compiler and linker flags, hardening included.
+  local cxxflags ldflags
+  cxxflags="$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CPPFLAGS) $(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS)"
+  ldflags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)
+  build_release "$build" -DCMAKE_INSTALL_PREFIX=/usr \
+      -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_SHARED_LINKER_FLAGS="$ldflags"
   local version major runtime dev
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=\([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' "$build/CMakeCache.txt")
   major=${version%%.*}
