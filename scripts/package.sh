@@ -23,14 +23,13 @@ targets=("$@")
 fail() { echo "package: FAILED: $*" >&2; exit 1; }
 step() { echo "=== package: $*"; }
 
-# Configures (once) and builds the library alone for release.
+# Configures and builds the library alone for release; a second run reuses
+# the build and only compiles what changed.
 build_release() {
   local dir=$1; shift
-  if [ ! -f "$dir/CMakeCache.txt" ]; then
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-          -DBRIMSEL_BUILD_TESTS=OFF -DBRIMSEL_BUILD_EXAMPLES=OFF \
-          -DBRIMSEL_BUILD_BENCH=OFF -DBRIMSEL_BUILD_FUZZ=OFF "$@" >/dev/null
-  fi
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DBRIMSEL_BUILD_TESTS=OFF -DBRIMSEL_BUILD_EXAMPLES=OFF \
+        -DBRIMSEL_BUILD_BENCH=OFF -DBRIMSEL_BUILD_FUZZ=OFF "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
   rm -rf "$dir/packages"
   (cd "$dir" && cpack >/dev/null) || fail "cpack in $dir"
