@@ -9,9 +9,11 @@ set(CPACK_PACKAGE_NAME brimsel)
 set(CPACK_PACKAGE_VENDOR "Brimsel developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Brimsel Foundation Class Library")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})
-set(CPACK_PACKAGE_CONTACT "Brimsel developers <brimsel@localhost>")
+set(CPACK_PACKAGE_CONTACT "Brimsel developers <developers@brimsel.invalid>")
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_OUTPUT_FILE_PREFIX ${PROJECT_BINARY_DIR}/packages)
+# The library goes into the packages without its debugging sections.
+set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
@@ -28,8 +30,12 @@ else()
   set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://brimsel.invalid/")
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libbrimsel${PROJECT_VERSION_MAJOR})
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_RUNTIME_PACKAGE_GENERATE_SHLIBS ON)
-  set(CPACK_DEBIAN_RUNTIME_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+  # The shlibs file (only the runtime package holds a shared object).
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+  # dpkg runs ldconfig through the trigger. cpack also writes postinst and
+  # postrm scripts that call ldconfig (harmless; see packaging/lintian-overrides).
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/triggers)
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
 "Brimsel Foundation Class Library (shared library)

@@ -26,6 +26,25 @@ int main() {
       return 1;
     }
   }
+  // Classes with virtual members: their vtables and typeinfo live in the
+  // library, so a missing export fails the cast, the copies or the link.
+  Brimsel::VariableMap variables;
+  variables["who"] = Brimsel::Variant(std::string("world"));
+  variables["n"] = Brimsel::Variant(42);
+  if (Brimsel::expand("$(who) $(n)", variables) != "world 42") {
+    std::cerr << "expand gave a wrong result\n";
+    return 1;
+  }
+  const Brimsel::Variable named("x", Brimsel::Variant(7));
+  const Brimsel::Variant& value = named;
+  if (dynamic_cast<const Brimsel::Variable*>(&value) == nullptr || value.toInt() != 7) {
+    std::cerr << "a Variable does not behave as one through its Variant base\n";
+    return 1;
+  }
+  if (Brimsel::version().verMajor() != 3) {
+    std::cerr << "the library reports version " << Brimsel::version().text() << "\n";
+    return 1;
+  }
   std::cout << "consumer: the installed Brimsel package works\n";
   return 0;
 }
