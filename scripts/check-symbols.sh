@@ -36,9 +36,14 @@ find_binary() {
   echo "$found"
 }
 
-# Prints the names of stdin that do not belong to the library.
+# Prints the names of stdin that do not belong to the library. On Windows, GCC
+# exports the typeinfo copies it emits for the standard exceptions and thread
+# states that a translation unit with exported classes throws or catches;
+# they are the compiler's, and every module that needs them has its own.
 foreign_names() {
-  grep -Ev \
+  local extra='^$'
+  [ "$1" = Windows ] && extra='^typeinfo( name)? for std::'
+  grep -Ev -e "$extra" \
     -e '^Brimsel::' \
     -e '^(typeinfo|typeinfo name|vtable|VTT|guard variable) for Brimsel::' \
     -e '^construction vtable for Brimsel::' \
@@ -55,7 +60,7 @@ entities() {
 # Compares the exported names $2 with the list $3 (or rewrites it); $1 names the platform.
 compare() {
   local platform=$1 names=$2 list=$3 foreign
-  foreign=$(foreign_names <"$names")
+  foreign=$(foreign_names "$platform" <"$names")
   if [ -n "$foreign" ]; then
     complain "$platform exports names that are not the library's:"
     echo "$foreign" >&2

@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev libfuzzer-14-dev
   rsyslog locales
   libboost-dev libabsl-dev libpoco-dev libisal-dev
+  doxygen lintian dpkg-dev file unzip
 )
 if [ "${1:-}" = "--demo" ]; then
   packages=(cmake ninja-build g++ pkg-config)
