@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -126,7 +127,7 @@ class TestDaemon {
   }
   void close(int s) { platform::shutdownSocket(s, 1); }
   void reset(int s) {
-    forget(s);
+    _open.erase(std::remove(_open.begin(), _open.end(), s), _open.end());
     platform::closeWithReset(s);
   }
 
@@ -139,10 +140,6 @@ class TestDaemon {
     if (n > 0) _pending.append(buffer, static_cast<std::size_t>(n));
     _bClosed = n <= 0;
     return n > 0;
-  }
-  void forget(int s) {
-    for (auto it = _open.begin(); it != _open.end(); ++it)
-      if (*it == s) return (void)_open.erase(it);
   }
 
   int _nListener = -1;

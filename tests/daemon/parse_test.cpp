@@ -20,12 +20,10 @@ TEST(ConnectString, Grammar) {
     std::string user, password;
   } rows[] = {
       {"proto://hostA:7000", true, "proto", "hostA", 7000, "", ""},
-      {"proto://10.1.2.3:7000", true, "proto", "10.1.2.3", 7000, "", ""},
       {"proto://hostA:7000x", true, "proto", "hostA", 7000, "", ""},
       {"proto://hostA:abc", true, "proto", "hostA", 0, "", ""},
       {"proto://:7000", true, "proto", "", 7000, "", ""},
       {"proto//hostA:7000", false, "", "", -1, "", ""},
-      {"hostA", false, "", "", -1, "", ""},
       {"", false, "", "", -1, "", ""},
       // Identification part: the password keeps later colons; only the first
       // '@' ends it; without a colon before the '@' nothing is kept.
@@ -47,9 +45,7 @@ TEST(ConnectString, Grammar) {
       {"p://h:70000", true, "p", "h", 70000, "", ""},
       {"p://h: \t+42", true, "p", "h", 42, "", ""},
       {"p://h:-5", true, "p", "h", -5, "", ""},
-      {"p://h:", true, "p", "h", 0, "", ""},
       {"p://h:+-1", true, "p", "h", 0, "", ""},
-      {"p://h:7:8", true, "p", "h", 7, "", ""},
       {"p://h:12" + n + "34", true, "p", "h", 12, "", ""},
       {"p://h:99999999999999", true, "p", "h", INT_MAX, "", ""},
       {"p://h:-99999999999999", true, "p", "h", INT_MIN, "", ""},

@@ -19,18 +19,17 @@ static_assert(!std::is_copy_constructible<Mutex::Lock>::value && !std::is_copy_a
 
 namespace {
 
-// A second thread that takes the mutex and holds it until released (or for
+// A second thread that takes `mx` and holds it until released (or for
 // kGenerous at most). The test must free the mutex before it goes.
 class Contender {
  public:
-  explicit Contender(Mutex& mx) : _acquired(_got.get_future()) {
-    _thread = std::thread([this, &mx] {
-      mx.lock("Contender");
-      _got.set_value();
-      _release.get_future().wait_for(kGenerous);
-      mx.unlock();
-    });
-  }
+  explicit Contender(Mutex& mx)
+      : _acquired(_got.get_future()), _thread([this, &mx] {
+          mx.lock("Contender");
+          _got.set_value();
+          _release.get_future().wait_for(kGenerous);
+          mx.unlock();
+        }) {}
   ~Contender() {
     release();
     _thread.join();
@@ -51,7 +50,6 @@ class Contender {
 }  // namespace
 
 TEST(Mutex, KeepsItsOwnCopyOfANonEmptyName) {
-  EXPECT_EQ(Mutex(nullptr).name(), nullptr);
   EXPECT_EQ(Mutex("").name(), nullptr);
   char one[] = "a";
   Mutex named(one);
@@ -84,15 +82,13 @@ TEST(Mutex, RefusesAnUnlockByAThreadThatDoesNotOwnIt) {
     EXPECT_FALSE(e.isFatal());
     EXPECT_EQ(e.legend(), "Mutex is not owned by the calling thread.");
   }
-  {
-    Contender other(mx);
-    ASSERT_TRUE(other.acquiredWithin(kGenerous));
-    EXPECT_THROW(mx.unlock(), Exception);
-    Contender third(mx);
-    EXPECT_FALSE(third.acquiredWithin(kBlockedFor)) << "the stray unlock must not free the owner's lock";
-    other.release();
-    EXPECT_TRUE(third.acquiredWithin(kGenerous));
-  }
+  Contender other(mx);
+  ASSERT_TRUE(other.acquiredWithin(kGenerous));
+  EXPECT_THROW(mx.unlock(), Exception);
+  Contender third(mx);
+  EXPECT_FALSE(third.acquiredWithin(kBlockedFor)) << "the stray unlock must not free the owner's lock";
+  other.release();
+  EXPECT_TRUE(third.acquiredWithin(kGenerous));
 }
 
 TEST(Mutex, ExcludesOtherThreadsFromTheGuardedBlock) {

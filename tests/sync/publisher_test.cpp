@@ -55,23 +55,6 @@ void* const pData = &kData;
 
 }  // namespace
 
-TEST(Subscriber, KeepsAndCopiesItsContextAndFlag) {
-  struct Plain : Subscriber {
-    using Subscriber::Subscriber;
-    void notify(Publisher*, int, void*) override {}
-  };
-  int context = 0;
-  Plain byDefault, quiet(&context, false);
-  EXPECT_TRUE(byDefault.notifyDeletes());
-  EXPECT_EQ(byDefault.subscriberContext(), nullptr);
-  Plain copy(quiet);
-  EXPECT_EQ(copy.subscriberContext(), &context);
-  EXPECT_FALSE(copy.notifyDeletes());
-  copy = byDefault;
-  EXPECT_TRUE(copy.notifyDeletes());
-  EXPECT_EQ(copy.subscriberContext(), nullptr);
-}
-
 TEST(Publisher, NotifiesEachRegisteredSubscriberOnceInAddressOrder) {
   Board b;
   Publisher p;
