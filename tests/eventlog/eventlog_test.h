@@ -39,17 +39,14 @@ bool waitUntil(Done done, int seconds = 10) {
 }  // namespace brimsel_test
 
 #if !defined(_WIN32)
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-extern char** environ;
 
 namespace brimsel_test {
 
@@ -62,7 +59,7 @@ inline std::string readFile(const std::string& path) {
 // One entry as the daemon parsed it; `raw` is the datagram as received.
 // rsyslog writes control bytes as #ooo, so a tab separates fields safely.
 struct SyslogEntry {
-  int severity = -1, facility = -1;
+  int severity, facility;
   std::string source, procId, raw, message;
 };
 
@@ -70,43 +67,35 @@ class SyslogDaemon {
  public:
   SyslogDaemon() {
     char pattern[] = "/tmp/brimsel-eventlog-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-      error = "cannot create a temporary folder for rsyslogd";
-      return;
-    }
-    dir = pattern;
+    dir = mkdtemp(pattern) ? pattern : "";
     socketPath = dir + "/log.sock";
-    start();
+    if (!dir.empty()) start();
   }
   ~SyslogDaemon() {
     stop();
     std::error_code ec;
     if (!dir.empty()) std::filesystem::remove_all(dir, ec);
   }
-  SyslogDaemon(const SyslogDaemon&) = delete;
-  SyslogDaemon& operator=(const SyslogDaemon&) = delete;
   bool running() const { return pid_ > 0; }
 
   // Starts a daemon on the socket path and output file (again after stop()).
   bool start() {
     std::error_code ec;
     std::filesystem::remove(socketPath, ec);  // only the new daemon's socket counts as ready
-    const std::string config = dir + "/rsyslog.conf", out = dir + "/rsyslogd.out";
-    std::ofstream(config) << "global(workDirectory=\"" << dir << "\")\n"
-                          << "module(load=\"imuxsock\" SysSock.Use=\"off\")\n"
-                          << "input(type=\"imuxsock\" Socket=\"" << socketPath << "\" RateLimit.Interval=\"0\")\n"
-                          << "template(name=\"entry\" type=\"string\" string=\"%syslogseverity%\\t%syslogfacility%"
-                             "\\t%programname%\\t%procid%\\t%rawmsg%\\t%msg%\\n\")\n"
-                          << "*.* action(type=\"omfile\" file=\"" << dir << "/entries.log\" template=\"entry\")\n";
-    std::string args[] = {"/usr/sbin/rsyslogd", "-n", "-f", config, "-i", dir + "/rsyslogd.pid"};
-    char* argv[] = {&args[0][0], &args[1][0], &args[2][0], &args[3][0], &args[4][0], &args[5][0], nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    bool ended = rc != 0;
+    std::ofstream(dir + "/rsyslog.conf")
+        << "global(workDirectory=\"" << dir << "\")\nmodule(load=\"imuxsock\" SysSock.Use=\"off\")\n"
+        << "input(type=\"imuxsock\" Socket=\"" << socketPath << "\" RateLimit.Interval=\"0\")\n"
+        << "template(name=\"entry\" type=\"string\" string=\"%syslogseverity%\\t%syslogfacility%"
+           "\\t%programname%\\t%procid%\\t%rawmsg%\\t%msg:2:$%\\n\")\n"  // %msg% starts with the blank after ':'
+        << "*.* action(type=\"omfile\" file=\"" << dir << "/entries.log\" template=\"entry\")\n";
+    const std::string command = "exec /usr/sbin/rsyslogd -n -f " + dir + "/rsyslog.conf -i " + dir +
+                                "/rsyslogd.pid >" + dir + "/rsyslogd.out 2>&1";
+    pid_ = fork();
+    if (pid_ == 0) {
+      execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    bool ended = pid_ < 0;
     waitUntil([&] {
       int status = 0;
       ended = ended || waitpid(pid_, &status, WNOHANG) == pid_;
@@ -115,7 +104,7 @@ class SyslogDaemon {
     if (!ended && std::filesystem::exists(socketPath)) return true;
     if (ended) pid_ = -1;
     stop();
-    error = "rsyslogd (Debian package rsyslog) did not start within 10 s: " + readFile(out);
+    error = "rsyslogd (Debian package rsyslog) did not start within 10 s: " + readFile(dir + "/rsyslogd.out");
     return false;
   }
 
@@ -139,26 +128,16 @@ class SyslogDaemon {
       std::istringstream in(readFile(dir + "/entries.log"));
       for (std::string line; std::getline(in, line);) {
         std::istringstream fields(line);
-        std::string severity, facility;
-        SyslogEntry e;
-        std::getline(fields, severity, '\t');
-        std::getline(fields, facility, '\t');
-        std::getline(fields, e.source, '\t');
-        std::getline(fields, e.procId, '\t');
-        std::getline(fields, e.raw, '\t');
-        std::getline(fields, e.message);
-        if (e.source != source) continue;
-        e.severity = std::atoi(severity.c_str());
-        e.facility = std::atoi(facility.c_str());
-        if (!e.message.empty() && e.message[0] == ' ') e.message.erase(0, 1);  // the blank after "[PID]:"
-        found.push_back(e);
+        std::string f[6];
+        for (int i = 0; i < 6; ++i) std::getline(fields, f[i], i < 5 ? '\t' : '\n');
+        if (f[2] == source) found.push_back({std::atoi(f[0].c_str()), std::atoi(f[1].c_str()), f[2], f[3], f[4], f[5]});
       }
       return found.size() >= count;
     });
     return found;
   }
 
-  std::string dir, socketPath, error;
+  std::string dir, socketPath, error = "cannot create a temporary folder for rsyslogd";
 
  private:
   pid_t pid_ = -1;

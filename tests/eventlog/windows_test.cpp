@@ -157,10 +157,6 @@ TEST_F(WindowsRegistration, ModuleHandleChoosesTheRegisteredFile) {
   logger.setModuleHandle(library());
   ASSERT_TRUE(logger.registerEventSource("Brimsel Test Library"));
   expectRegistered("Brimsel Test Library", moduleFile(library()));
-  EventLogger copy(logger);
-  copy.setModuleHandle(nullptr);
-  ASSERT_TRUE(copy.registerEventSource("Brimsel Test Library"));
-  expectRegistered("Brimsel Test Library", moduleFile(nullptr));
   ASSERT_TRUE(EventLogger(logger).registerEventSource("Brimsel Test Library"));
   expectRegistered("Brimsel Test Library", moduleFile(library()));
 }
