@@ -12,6 +12,7 @@
 #include <memory>
 
 using Brimsel::EventLogger;
+using brimsel_test::writeEach;
 
 namespace {
 
@@ -37,11 +38,7 @@ std::string messageText(DWORD id, const char* insertion = nullptr) {
 TEST(MessageTable, HoldsTheCategoryTextsAndEventMessages) {
   ASSERT_NE(nullptr, library());
   const std::vector<std::pair<DWORD, std::string>> texts = {
-      {1, "Dal Events"},
-      {2, "Data Events"},
-      {3, "Data Events"},
-      {4, "UI Events"},
-      {5, "Daemon Events"},
+      {1, "Dal Events"}, {2, "Data Events"}, {3, "Data Events"}, {4, "UI Events"}, {5, "Daemon Events"},
       {0x40020101, "A Brimsel Exception Critical Error occured. Legend was: %1"},
       {0x40020102, "A SQL Exception Critical Error occured. Legend was: %1"},
       {0x40020103, "A DAL Exception Critical Error occured. Legend was: %1"},
@@ -60,30 +57,9 @@ TEST(MessageTable, HoldsTheCategoryTextsAndEventMessages) {
   EXPECT_EQ("An Error was posted. Legend was: disk full\r\n", messageText(0x40020106, "disk full"));
 }
 
-// Resource number 1, English (United States), every entry stored as UTF-16.
-TEST(MessageTable, IsResourceOneInUnicode) {
-  HRSRC found = FindResourceExA(library(), reinterpret_cast<LPCSTR>(RT_MESSAGETABLE), MAKEINTRESOURCEA(1),
-                                MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
-  ASSERT_NE(nullptr, found);
-  const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(library(), found)));
-  ASSERT_NE(nullptr, data);
-  const auto* table = reinterpret_cast<const MESSAGE_RESOURCE_DATA*>(data);
-  size_t entries = 0;
-  for (DWORD b = 0; b < table->NumberOfBlocks; ++b) {
-    const BYTE* at = data + table->Blocks[b].OffsetToEntries;
-    for (DWORD id = table->Blocks[b].LowId; id <= table->Blocks[b].HighId; ++id, ++entries) {
-      const auto* entry = reinterpret_cast<const MESSAGE_RESOURCE_ENTRY*>(at);
-      EXPECT_EQ(1, entry->Flags) << std::hex << id;  // 1: UTF-16
-      at += entry->Length;
-    }
-  }
-  EXPECT_EQ(15u, entries);
-}
-
 TEST(VersionResource, CarriesVersionAndProductName) {
   const std::string path = moduleFile(library());
-  DWORD ignored = 0;
-  std::vector<char> info(GetFileVersionInfoSizeA(path.c_str(), &ignored));
+  std::vector<char> info(GetFileVersionInfoSizeA(path.c_str(), nullptr));
   ASSERT_FALSE(info.empty());
   ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
   VS_FIXEDFILEINFO* fixed = nullptr;
@@ -101,22 +77,16 @@ TEST(VersionResource, CarriesVersionAndProductName) {
 
 const std::string kKeyPrefix = "SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Application\\";
 
-// The value's type and bytes; no bytes when the key or value is missing.
+// The value's type and bytes as RegQueryValueExA gives them; nothing when missing.
 std::pair<DWORD, std::string> readValue(const std::string& source, const char* name) {
-  HKEY key = nullptr;
   DWORD type = 0, size = 0;
-  std::string data;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kKeyPrefix + source).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    return {type, data};
-  }
-  if (RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-    data.resize(size);
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) != ERROR_SUCCESS) {
-      data.clear();
-    }
-  }
+  std::string data(1024, '\0');
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kKeyPrefix + source).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+  size = static_cast<DWORD>(data.size());
+  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) != ERROR_SUCCESS) size = 0;
   RegCloseKey(key);
-  return {type, data};
+  return {type, data.substr(0, size)};
 }
 
 class WindowsRegistration : public ::testing::Test {
@@ -128,14 +98,12 @@ class WindowsRegistration : public ::testing::Test {
   }
   // The counts as REG_DWORD, the paths as REG_SZ with their terminating zero.
   static void expectRegistered(const std::string& name, const std::string& path) {
-    const DWORD five = 5, all = 31;
-    EXPECT_EQ(std::make_pair(DWORD(REG_DWORD), std::string(reinterpret_cast<const char*>(&five), 4)),
-              readValue(name, "CategoryCount"));
-    EXPECT_EQ(std::make_pair(DWORD(REG_DWORD), std::string(reinterpret_cast<const char*>(&all), 4)),
-              readValue(name, "TypesSupported"));
-    for (const char* value : {"EventMessageFile", "CategoryMessageFile"}) {
-      EXPECT_EQ(std::make_pair(DWORD(REG_SZ), path + '\0'), readValue(name, value)) << value;
-    }
+    const DWORD counts[] = {5, 31};
+    const std::string bytes(reinterpret_cast<const char*>(counts), sizeof counts);
+    EXPECT_EQ(std::make_pair(DWORD(REG_DWORD), bytes.substr(0, 4)), readValue(name, "CategoryCount"));
+    EXPECT_EQ(std::make_pair(DWORD(REG_DWORD), bytes.substr(4)), readValue(name, "TypesSupported"));
+    EXPECT_EQ(std::make_pair(DWORD(REG_SZ), path + '\0'), readValue(name, "EventMessageFile"));
+    EXPECT_EQ(std::make_pair(DWORD(REG_SZ), path + '\0'), readValue(name, "CategoryMessageFile"));
   }
 };
 
@@ -173,8 +141,8 @@ TEST(WindowsEventLog, WritersReturnTrueUntilTheLastCopyIsGone) {
   assigned = *original;
   assigned = assigned;
   original.reset();
-  EXPECT_EQ(std::vector<bool>(7, true), writeEach(copy, "from the copy", EventLogger::LAYER_DATA));
-  EXPECT_EQ(std::vector<bool>(7, true), writeEach(assigned, "from the assigned one", EventLogger::LAYER_DAEMON));
+  EXPECT_EQ(std::vector<bool>(7, true), writeEach(copy, "copy", EventLogger::LAYER_DATA));
+  EXPECT_EQ(std::vector<bool>(7, true), writeEach(assigned, "assigned", EventLogger::LAYER_DAEMON));
 }
 
 }  // namespace
