@@ -1,6 +1,5 @@
-// The process-wide logger, levels and layers: the rules that hold on every
+// The process-wide logger and the level filter: the rules that hold on every
 // platform, whatever the system log does with the entries.
-#include "eventcatalogue.h"
 #include "eventlog_test.h"
 
 #include <gtest/gtest.h>
@@ -38,26 +37,10 @@ TEST(TheLogger, IsTheNewestLoggerAndNeverACopy) {
   EXPECT_EQ(nullptr, EventLogger::theLogger());
 }
 
-// Categories 2 and 3 share their text, so only the numbers tell layers 1 and
-// 2 apart; any other layer gives category 4.
-TEST(Layers, MapToTheirCategories) {
-  const std::vector<std::pair<int, int>> layers = {{0, 1}, {1, 2}, {2, 3},  {3, 4},   {4, 4},     {5, 5},
-                                                   {-1, 4}, {6, 4}, {7, 4}, {256, 4}, {-65536, 4}};
-  for (const auto& layer : layers) {
-    EXPECT_EQ(layer.second, Brimsel::catalogue::categoryOf(layer.first)) << layer.first;
-  }
-}
-
 }  // namespace
 
 // Sanitizer runtimes bring their own operator new, which must stay in place.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define BRIMSEL_TEST_SANITIZED
-#endif
-#endif
-#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) && \
-    !defined(BRIMSEL_TEST_SANITIZED)
+#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 // On Linux the library's allocations go through this program's operator new,
 // so a filtered-out call that allocated would be seen here.
 namespace {
