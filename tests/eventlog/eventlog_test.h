@@ -8,7 +8,15 @@
 #include <brimsel/eventlogger.h>
 #include <brimsel/exception.h>
 
+#include <gtest/gtest.h>
+
+#include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,13 +24,14 @@
 namespace brimsel_test {
 
 using Brimsel::EventLogger;
+using Brimsel::Exception;
 
 // What each writer returned, in this order: error, warning, message, debug,
 // trace, unknown exception, non-fatal exception.
 inline std::vector<bool> writeEach(EventLogger& logger, const std::string& text, EventLogger::Layer layer) {
   return {logger.logError(text, layer),  logger.logWarning(text, layer), logger.logMessage(text, layer),
           logger.logDebug(text, layer),  logger.logTrace(text, layer),   logger.logUnknown(layer),
-          logger.log(Brimsel::Exception(4302, false, text), layer)};
+          logger.log(Exception(4302, false, text), layer)};
 }
 
 // Waits until `done` holds, `seconds` at most; returns whether it held.
@@ -39,11 +48,17 @@ bool waitUntil(Done done, int seconds = 10) {
 }  // namespace brimsel_test
 
 #if !defined(_WIN32)
+#include "eventlogger_internal.h"
+
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>

@@ -2,11 +2,7 @@
 // platform, whatever the system log does with the entries.
 #include "eventlog_test.h"
 
-#include <gtest/gtest.h>
-
-#include <atomic>
 #include <cstdlib>
-#include <memory>
 #include <new>
 
 using Brimsel::EventLogger;

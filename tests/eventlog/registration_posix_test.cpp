@@ -3,13 +3,6 @@
 #if !defined(_WIN32)
 
 #include "eventlog_test.h"
-#include "eventlogger_internal.h"
-
-#include <gtest/gtest.h>
-
-#include <iterator>
-#include <cstdint>
-#include <map>
 
 using Brimsel::EventLogger;
 
@@ -64,33 +57,29 @@ class PosixRegistration : public ::testing::Test {
   std::string temp_, root_;
 };
 
-// Registering needs no open source: this logger's is refused. The folders
-// of the store are created as needed; the file is readable by anyone.
-TEST_F(PosixRegistration, WithoutModuleRegistersTheRunningExecutable) {
+// Registering needs no open source (this logger's is refused). Without a
+// module the running executable is registered, else the module's file (a
+// copy keeps the module); registering again replaces the file whole, leaving
+// no temporary file beside it. An address in no module has no file to
+// register: nothing is written.
+TEST_F(PosixRegistration, RegistersTheModuleFileOrTheRunningExecutable) {
   Brimsel::detail::setSyslogSocketPath(temp_ + "/no.sock");
   EventLogger logger("brimsel-unregistered");
   Brimsel::detail::setSyslogSocketPath("");
   ASSERT_TRUE(logger.registerEventSource("Brimsel Test Source"));
   expectRegistered("Brimsel Test Source", "/proc/self/exe");
-  EXPECT_EQ(fs::perms(0644), fs::status(root_ + "/Brimsel Test Source").permissions() & fs::perms::all);
-}
-
-// The module's file is registered (a copy keeps the module); registering
-// again replaces the file whole, leaving no temporary file beside it.
-TEST_F(PosixRegistration, ModuleHandleChoosesTheRegisteredFile) {
-  EventLogger logger("brimsel-module");
   logger.setModuleHandle(reinterpret_cast<const void*>(&Brimsel::Exception::explainErrorCode));
-  ASSERT_TRUE(EventLogger(logger).registerEventSource("lib"));
-  const std::string library = readStore(root_ + "/lib")["EventMessageFile"];
+  ASSERT_TRUE(EventLogger(logger).registerEventSource("Brimsel Test Source"));
+  const std::string library = readStore(root_ + "/Brimsel Test Source")["EventMessageFile"];
   EXPECT_EQ(0u, fs::path(library).filename().string().rfind("libbrimsel.so", 0)) << library;
-  expectRegistered("lib", library);
+  expectRegistered("Brimsel Test Source", library);
   logger.setModuleHandle(reinterpret_cast<const void*>(&functionOfTheExecutable));
-  ASSERT_TRUE(logger.registerEventSource("lib"));
-  expectRegistered("lib", "/proc/self/exe");
-  // An address in no module has no file to register: nothing is written.
+  ASSERT_TRUE(logger.registerEventSource("Brimsel Test Source"));
+  expectRegistered("Brimsel Test Source", "/proc/self/exe");
   logger.setModuleHandle(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(0x10)));
   EXPECT_FALSE(logger.registerEventSource("nowhere"));
   EXPECT_EQ(1u, countFiles(root_));
+  EXPECT_EQ(fs::perms(0644), fs::status(root_ + "/Brimsel Test Source").permissions() & fs::perms::all);
 }
 
 // Names that would leave the folder, and a store that cannot be written (a

@@ -2,20 +2,7 @@
 #if !defined(_WIN32)
 
 #include "eventlog_test.h"
-#include "eventlogger_internal.h"
 
-#include <gtest/gtest.h>
-
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <time.h>
-
-#include <cstring>
-#include <memory>
-#include <set>
-
-using Brimsel::EventLogger;
-using Brimsel::Exception;
 using namespace brimsel_test;
 
 namespace {
@@ -153,21 +140,17 @@ TEST_F(SyslogLog, CopiesShareTheSourceUntilTheLastIsGone) {
 TEST_F(SyslogLog, ConcurrentWritersLoseNoEntry) {
   EventLogger logger(name);
   logger.setLevel(EventLogger::LEVEL_TRACE);
+  std::atomic<int> written{0};
   std::vector<std::thread> writers;
-  std::vector<int> failures(4, 0);
-  std::multiset<std::string> expected;
   for (int t = 0; t < 4; ++t) {
-    for (int i = t * 100; i < t * 100 + 50; ++i) {
-      expected.insert("[UI Events 0xC0020109] Trace info was posted. Legend was: " + std::to_string(i));
-    }
-    writers.emplace_back([&logger, &failures, t] {
-      for (int i = t * 100; i < t * 100 + 50; ++i) {
-        failures[t] += logger.logTrace(std::to_string(i), EventLogger::LAYER_CLIENT) ? 0 : 1;
-      }
+    writers.emplace_back([&logger, &written, t] {
+      for (int i = t * 50; i < t * 50 + 50; ++i) written += logger.logTrace(std::to_string(i), EventLogger::LAYER_CLIENT);
     });
   }
   for (std::thread& w : writers) w.join();
-  EXPECT_EQ(std::vector<int>(4, 0), failures);
+  EXPECT_EQ(200, written.load());
+  std::multiset<std::string> expected;
+  for (int i = 0; i < 200; ++i) expected.insert("[UI Events 0xC0020109] Trace info was posted. Legend was: " + std::to_string(i));
   const std::vector<std::string> got = messages(daemon().entries(name, expected.size()));
   EXPECT_EQ(expected, std::multiset<std::string>(got.begin(), got.end()));
 }
@@ -175,8 +158,7 @@ TEST_F(SyslogLog, ConcurrentWritersLoseNoEntry) {
 // A source that cannot open (no socket, a socket nobody serves, a path too
 // long for a socket) gives a logger whose every writer returns false.
 TEST_F(SyslogLog, RefusedSourceWritesNothing) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
+  sockaddr_un address{AF_UNIX, {}};
   std::strcpy(address.sun_path, (daemon().dir + "/stale.sock").c_str());
   const int fd = socket(AF_UNIX, SOCK_DGRAM, 0);
   ASSERT_EQ(0, bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address));

@@ -5,14 +5,9 @@
 
 #include "eventlog_test.h"
 
-#include <gtest/gtest.h>
-
 #include <windows.h>
 
-#include <memory>
-
-using Brimsel::EventLogger;
-using brimsel_test::writeEach;
+using namespace brimsel_test;
 
 namespace {
 
@@ -92,7 +87,7 @@ std::pair<DWORD, std::string> readValue(const std::string& source, const char* n
 class WindowsRegistration : public ::testing::Test {
  protected:
   void TearDown() override {
-    for (const char* source : {"Brimsel Test Executable", "Brimsel Test No Module", "Brimsel Test Library"}) {
+    for (const char* source : {"Brimsel Test Executable", "Brimsel Test No Module"}) {
       RegDeleteKeyA(HKEY_LOCAL_MACHINE, (kKeyPrefix + source).c_str());
     }
   }
@@ -107,26 +102,21 @@ class WindowsRegistration : public ::testing::Test {
   }
 };
 
-// An empty name would put the values on the Application log's own key.
-TEST_F(WindowsRegistration, WithoutModuleRegistersTheRunningExecutable) {
+// Without a module the running executable is registered, else the module's
+// file (a copy keeps the module); registering again overwrites. A handle of
+// no module has no file to register, and an empty name would put the values
+// on the Application log's own key: both are refused.
+TEST_F(WindowsRegistration, RegistersTheModuleFileOrTheRunningExecutable) {
   EventLogger logger("Brimsel Test Executable");
   ASSERT_TRUE(logger.registerEventSource("Brimsel Test Executable"));
   expectRegistered("Brimsel Test Executable", moduleFile(nullptr));
   EXPECT_FALSE(logger.registerEventSource(""));
-  // A handle of no module has no file to register: nothing is written.
+  logger.setModuleHandle(library());
+  ASSERT_TRUE(EventLogger(logger).registerEventSource("Brimsel Test Executable"));
+  expectRegistered("Brimsel Test Executable", moduleFile(library()));
   logger.setModuleHandle(reinterpret_cast<HINSTANCE>(static_cast<ULONG_PTR>(0x10)));
   EXPECT_FALSE(logger.registerEventSource("Brimsel Test No Module"));
   EXPECT_EQ("", readValue("Brimsel Test No Module", "CategoryCount").second);
-}
-
-// Registering again overwrites, and a copy keeps the module.
-TEST_F(WindowsRegistration, ModuleHandleChoosesTheRegisteredFile) {
-  EventLogger logger("Brimsel Test Logger");
-  logger.setModuleHandle(library());
-  ASSERT_TRUE(logger.registerEventSource("Brimsel Test Library"));
-  expectRegistered("Brimsel Test Library", moduleFile(library()));
-  ASSERT_TRUE(EventLogger(logger).registerEventSource("Brimsel Test Library"));
-  expectRegistered("Brimsel Test Library", moduleFile(library()));
 }
 
 // Copies share the source; it stays open while any copy holds it.
