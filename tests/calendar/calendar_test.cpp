@@ -173,7 +173,8 @@ TEST(Calendar, TextForms) {
       {Time(23, 59, std::nextafter(59.0, 0.0)).asText(), "23:59:58"}, {Time(0, 0, -0.0).asText(), "00:00:00"},
       {t.asText(), "2024-03-01 08:15:30"}, {static_cast<const Date&>(t).asText(), "2024-03-01"},
       {static_cast<const Time&>(t).asText(), "08:15:30"}, {Timestamp::Never.asText(), "0000-00-00 00:00:00"},
-      {Timestamp().asText(), "0000-01-01 00:00:00"}, {Timestamp(-5, 3, 1, 23, 59, 59.0).asText(), "-005-03-01 23:59:59"},
+      {Timestamp().asText(), "0000-01-01 00:00:00"},
+      {Timestamp(-5, 3, 1, 23, 59, 59.0).asText(), "-005-03-01 23:59:59"},
       {Timestamp(12345, 1, 1, 0, 0, 0.0).asText(), "12345-01-01 00:00:00"},
       {Timestamp(INT_MIN, 12, 31, 1, 2, 3.5).asText(), "-2147483648-12-31 01:02:03"}};
   for (const auto& [text, expected] : cases) EXPECT_EQ(expected, text);
@@ -210,7 +211,8 @@ TEST(Time, FromTextReadsFieldsLikeAtoiAndStrtodAndRejectsEveryFaultyStep) {
       {"08:15:30", Time(8, 15, 30.0)},      {"08:15:30.125", Time(8, 15, 30.125)}, {"08:15:3.", Time(8, 15, 3.0)},
       {"08:15:1.2.3", Time(8, 15, 1.2)},    {"08:15:.5", Time(8, 15, 0.5)},        {"08:15:..", Time(8, 15, 0.0)},
       {"08:15:::", Time(8, 15, 0.0)},       {"08:15:30:12", Time(8, 15, 30.0)},    {"1.:2.:30", Time(1, 2, 30.0)},
-      {"..:..:59.0000", Time(0, 0, 59.0)},  {"00:00:000000001", Time(0, 0, 1.0)},  {"00:00:0.0000001", Time(0, 0, 1e-7)}};
+      {"..:..:59.0000", Time(0, 0, 59.0)},  {"00:00:000000001", Time(0, 0, 1.0)},
+      {"00:00:0.0000001", Time(0, 0, 1e-7)}};
   for (const auto& [text, time] : read) EXPECT_EQ(time, Time::fromText(text)) << text;
   for (const std::string& text : std::initializer_list<std::string>{
            // length 8 to 15

@@ -49,7 +49,7 @@ TEST(AssignmentFailure, TargetIsUnchanged) {
   const std::string longText(200, 'x');  // beyond any small-string buffer
   Variant binary(bytes, sizeof bytes);
   const unsigned char* buffer = binary.toBinary();
-  if (!assignFailing(binary, Variant(longText))) GTEST_SKIP() << "the library's allocations cannot be made to fail here";
+  if (!assignFailing(binary, Variant(longText))) GTEST_SKIP() << "the library's allocations cannot fail here";
   EXPECT_EQ(binary.type(), Variant::vtBinary);
   ASSERT_EQ(binary.toBinary(), buffer);
   const Variant copy(binary);  // a length without a buffer would be read here

@@ -1,5 +1,10 @@
-// Variant: owned buffers, assignment, kind numbers, the conversion matrix,
-// coercion, number rules and the current-time flag.
+// Typed values: Variant (owned buffers, assignment, kind numbers, the
+// conversion matrix, coercion, number rules, the current-time flag),
+// Variable, expand and InitMap.
+#include <brimsel/exception.h>
+#include <brimsel/initmap.h>
+#include <brimsel/util.h>
+#include <brimsel/variable.h>
 #include <brimsel/variant.h>
 
 #include <gtest/gtest.h>
@@ -8,26 +13,47 @@
 #include <clocale>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <locale>
 #include <memory>
+#include <random>
+#include <set>
 #include <sstream>
 #include <vector>
 
-#include "helpers.h"
-
 using Brimsel::Date;
+using Brimsel::InitMap;
 using Brimsel::Time;
 using Brimsel::Timestamp;
+using Brimsel::Variable;
+using Brimsel::VariableMap;
 using Brimsel::Variant;
 
 namespace {
+
+// Runs `f`, which should fail with a non-fatal Brimsel::Exception, and returns
+// "<code>:<legend>" so that a test compares both at once; "no exception" when
+// `f` returns.
+template <typename F>
+std::string failure(F&& f) {
+  try {
+    f();
+  } catch (const Brimsel::Exception& e) {
+    EXPECT_FALSE(e.isFatal()) << e.legend();
+    EXPECT_FALSE(e.file().empty()) << "raised without its source location: " << e.legend();
+    return std::to_string(e.errorCode()) + ":" + e.legend();
+  }
+  return "no exception";
+}
 
 const unsigned char kBytes[] = {1, 2, 3};
 const char* const kKindWords[] = {"None", "int", "double", "string", "Date", "Time", "Timestamp", "Binary"};
 const double kInf = std::numeric_limits<double>::infinity(), kNaN = std::numeric_limits<double>::quiet_NaN();
 
 const unsigned int kNoLength = 0xFFFFFFFFu;
+
+Variant text(const char* s) { return Variant(std::string(s)); }
 const unsigned char kOwnBytes[] = {0x00, 0xFF, 0x7F, 0x80, 0x0A};
 
 // A buffer of its own holding the first `n` bytes of kOwnBytes.
@@ -95,7 +121,8 @@ const std::vector<Row>& matrix() {
 std::string expected(const Row& row, int column, const char* code) {
   const char* cell = row.cells[column];
   if (cell[0] != '!') return cell;
-  return std::string(code) + ":" + (cell[1] != 0 ? cell + 1 : kKindWords[row.value.type()] + std::string(" > ") + kKindWords[column + 1]);
+  const std::string usual = std::string(kKindWords[row.value.type()]) + " > " + kKindWords[column + 1];
+  return std::string(code) + ":" + (cell[1] != 0 ? cell + 1 : usual);
 }
 
 }  // namespace
@@ -136,7 +163,8 @@ TEST(Conversion, NumberRules) {
   for (const auto& c : printed) EXPECT_EQ(Variant(c.first).toString(), c.second);
   EXPECT_EQ(Variant(INT_MIN).toString(), "-2147483648");
   // double to int truncates; what no int holds is refused.
-  const std::pair<double, int> truncated[] = {{3.99, 3}, {-3.99, -3}, {2147483647.9, INT_MAX}, {-2147483648.9, INT_MIN}};
+  const std::pair<double, int> truncated[] = {
+      {3.99, 3}, {-3.99, -3}, {2147483647.9, INT_MAX}, {-2147483648.9, INT_MIN}};
   for (const auto& c : truncated) EXPECT_EQ(Variant(c.first).toInt(), c.second) << c.first;
   for (double bad : {2147483648.0, -2147483649.0, 1e300, kNaN, -kInf}) {
     EXPECT_EQ(failure([&] { Variant(bad).toInt(); }), "4301:double > int") << bad;
@@ -146,7 +174,7 @@ TEST(Conversion, NumberRules) {
       {"42abc", 42},  {"abc", 0},     {"", 0},       {" \t\n\v\f\r-17", -17}, {"+5", 5},        {"+-5", 0},
       {"- 5", 0},     {"0x1F", 0},    {"\xA0" "5", 0}, {"2147483648", INT_MAX}, {"-2147483648", INT_MIN},
       {"-99999999999999999999", INT_MIN}};
-  for (const auto& c : read) EXPECT_EQ(Variant(std::string(c.first)).toInt(), c.second) << '"' << c.first << '"';
+  for (const auto& c : read) EXPECT_EQ(text(c.first).toInt(), c.second) << '"' << c.first << '"';
 }
 
 TEST(Conversion, TextToDoubleReadsWhatStrtodReads) {
@@ -160,11 +188,11 @@ TEST(Conversion, TextToDoubleReadsWhatStrtodReads) {
       {"1000000000000000000000000000000e-20", 1e10},  {"0e99999999999999999999", 0.0},
       {"1e-99999999999999999999", 0.0},               {"\t\n 7", 7.0}, {"", 0.0},        {"1,5", 1.0}};
   for (const auto& c : cases) {
-    const double got = Variant(std::string(c.first)).toDouble();
+    const double got = text(c.first).toDouble();
     EXPECT_TRUE(got == c.second && std::signbit(got) == std::signbit(c.second)) << '"' << c.first << "\" " << got;
   }
   for (const char* nan : {"nan", "-NaN", "nan(123)", "NaNx"}) {
-    EXPECT_TRUE(std::isnan(Variant(std::string(nan)).toDouble())) << nan;
+    EXPECT_TRUE(std::isnan(text(nan).toDouble())) << nan;
   }
 }
 
@@ -178,12 +206,9 @@ struct CommaPunct : std::numpunct<char> {
 };
 
 void expectClassicNumbers() {
-  EXPECT_EQ(Variant(0.5).toString() + Variant(1234567.0).toString() + Variant(123456.0).toString() + " " +
-                Variant(1234567).toString(),
-            "0.51.23457e+06123456 1234567");
-  EXPECT_EQ(Variant(std::string("0.5")).toDouble(), 0.5);
-  EXPECT_EQ(Variant(std::string("1,5")).toDouble(), 1.0);
-  EXPECT_EQ(Variant(std::string("1.234")).toInt(), 1);
+  EXPECT_EQ(Variant(0.5).toString() + " " + Variant(1234567.0).toString() + " " + Variant(1234567).toString(),
+            "0.5 1.23457e+06 1234567");
+  EXPECT_TRUE(text("0.5").toDouble() == 0.5 && text("1,5").toDouble() == 1.0 && text("1.234").toInt() == 1);
 }
 
 }  // namespace
@@ -223,7 +248,8 @@ TEST(Conversion, CurrentTimeFlagReadsTheLocalClockEveryTime) {
     EXPECT_TRUE(dayBefore != dayAfter || (timeBefore <= asTime && asTime <= timeAfter)) << asTime.asText();
     EXPECT_EQ(failure([&] { Variant::coerce(*v, Variant::vtDate).toTime(); }), "4301:Date > Time");
   }
-  EXPECT_EQ(date.toString() + " " + time.toString() + " " + stamp.toString(), "1999-12-31 01:02:03 1999-12-31 01:02:03");
+  EXPECT_EQ(date.toString() + " " + time.toString() + " " + stamp.toString(),
+            "1999-12-31 01:02:03 1999-12-31 01:02:03");
 }
 
 TEST(Variant, BinaryBuffersAreOwnedAndLengthZeroIsReal) {
@@ -231,8 +257,7 @@ TEST(Variant, BinaryBuffersAreOwnedAndLengthZeroIsReal) {
   EXPECT_TRUE(holdsBytes(empty, 0) && holdsBytes(Variant(empty), 0));
   EXPECT_NE(empty.toBinary(), other.toBinary());
   const Variant none(nullptr, kNoLength);  // the pointer is not read
-  EXPECT_EQ(none.type(), Variant::vtBinary);
-  EXPECT_TRUE(none.toBinary() == nullptr && Variant(none).toBinary() == nullptr);
+  EXPECT_TRUE(none.type() == Variant::vtBinary && none.toBinary() == nullptr && Variant(none).toBinary() == nullptr);
   EXPECT_EQ(Variant::coerce(none, Variant::vtBinary).length(), kNoLength);
 
   auto source = std::make_unique<Variant>(kOwnBytes, sizeof kOwnBytes);
@@ -242,12 +267,8 @@ TEST(Variant, BinaryBuffersAreOwnedAndLengthZeroIsReal) {
   const Variant coerced = Variant::coerce(*source, Variant::vtBinary);
   const unsigned char* buffers[] = {source->toBinary(), copy.toBinary(), assigned.toBinary(), coerced.toBinary()};
   source.reset();  // a shared buffer would now be freed under the others (ASan sees it)
-  for (const Variant* v : {&copy, static_cast<const Variant*>(&assigned), &coerced}) {
-    EXPECT_TRUE(holdsBytes(*v, sizeof kOwnBytes));
-  }
-  for (int i = 0; i < 4; ++i) {
-    for (int j = i + 1; j < 4; ++j) EXPECT_NE(buffers[i], buffers[j]);
-  }
+  EXPECT_TRUE(holdsBytes(copy, 5) && holdsBytes(assigned, 5) && holdsBytes(coerced, 5));
+  EXPECT_EQ(std::set<const unsigned char*>(std::begin(buffers), std::end(buffers)).size(), 4u);
 }
 
 TEST(Variant, AssignmentReplacesEveryFieldAndIgnoresItself) {
@@ -255,8 +276,7 @@ TEST(Variant, AssignmentReplacesEveryFieldAndIgnoresItself) {
   const unsigned char* buffer = v.toBinary();
   Variant& alias = v;
   EXPECT_EQ(&(v = alias), &v);
-  EXPECT_EQ(v.toBinary(), buffer);
-  EXPECT_TRUE(holdsBytes(v, sizeof kOwnBytes));
+  EXPECT_TRUE(v.toBinary() == buffer && holdsBytes(v, sizeof kOwnBytes));
   v = Variant(7);  // over a binary
   EXPECT_EQ(v.length(), kNoLength);
   EXPECT_EQ(failure([&] { v.toBinary(); }), "4301:int > Binary");
@@ -277,4 +297,141 @@ TEST(Variant, TypeFromIntAndText) {
   for (const char* bad : {"42", "9 lives", "-1", "8", "99999999999999999999", "-99999999999999999999"}) {
     EXPECT_EQ(failure([&] { Variant::typeFromText(bad); }), std::string("4300:") + bad);
   }
+}
+
+namespace {
+
+// The expansion done the obvious way: replace the leftmost reference and
+// search again from the front. Returns "=<result>" or "<code>:<legend>"; more
+// than `limit` replacements, which only a self-referring value needs, is 3001.
+std::string restartAtTheFront(const std::string& templ, const VariableMap& vars, int limit) {
+  std::string s = templ;
+  try {
+    for (int n = 0; n < limit; ++n) {
+      const std::size_t open = s.find("$(");
+      if (open == std::string::npos) return "=" + s;
+      const std::size_t close = s.find(')', open);
+      if (close == std::string::npos) return "3001:" + templ;
+      const auto found = vars.find(s.substr(open + 2, close - open - 2));
+      if (found == vars.end()) return "3002:" + s.substr(open + 2, close - open - 2);
+      s.replace(open, close - open + 1, found->second.toString());
+    }
+  } catch (const Brimsel::Exception& e) {
+    return std::to_string(e.errorCode()) + ":" + e.legend();
+  }
+  return "3001:" + templ;
+}
+
+}  // namespace
+
+TEST(Expand, ReplacesReferencesLeftmostFirst) {
+  const VariableMap vars = {{"x", Variant(5)},         {"s", text("$(x)")},       {"p", text("(y)")},
+                            {"y", Variant(1)},         {"", text("empty")},       {"a$(b", text("odd")},
+                            {"d", Variant(Date(1999, 12, 31), true)}, {"q", text("$")},
+                            {"e", text("")},           {"Y", text("upper")},      {" y", text("blank")}};
+  const std::pair<const char*, const char*> cases[] = {
+      {"", ""}, {"no references ) $ ( $ (", "no references ) $ ( $ ("}, {"a$(x)b", "a5b"}, {"$(x)$(x)", "55"},
+      {"[$(s)]", "[5]"}, {"$()", "empty"}, {"$(a$(b))", "odd)"}, {"$(Y)$( y)", "upperblank"}, {"$$$(x)", "$$5"},
+      {"$$(p)", "1"},           // the "$" before joins the "(" that the value begins with
+      {"$(q)(x)", "5"},         // a value ending in "$" joins the "(" behind it
+      {"$$(e)(y)", "1"},        // so does a "$" before an empty value
+      {"$(q)$(e)(x)", "5"},
+      {"$(d)", "1999-12-31"}};  // the stored date, not the clock
+  for (const auto& c : cases) EXPECT_EQ(Brimsel::expand(c.first, vars), c.second) << c.first;
+}
+
+TEST(Expand, FailuresNameTheirCause) {
+  const VariableMap vars = {{"x", Variant(5)},       {"open", text("$(x")},    {"none", Variant()},
+                            {"bin", Variant(reinterpret_cast<const unsigned char*>("ab"), 2)},
+                            {"self", text("a$(self)")}, {"ping", text("$(pong)")}, {"pong", text("[$(ping)]")},
+                            {"dollar", text("$")},   {"joined", text("$(dollar)(joined)")}};
+  const std::pair<const char*, const char*> cases[] = {
+      {"$(x", "3001:$(x"}, {"ok $(x) $(open) more", "3001:ok $(x) $(open) more"}, {"$(", "3001:$("},
+      {"$(nope)", "3002:nope"}, {"$(X)", "3002:X"}, {"$(none)", "4301:None > string"},
+      {"$(bin)", "4301:Binary > string"},
+      {"<$(self)>", "3001:<$(self)>"},  // direct cycle
+      {"$(ping)", "3001:$(ping)"},      // indirect cycle
+      {"$(joined)", "3001:$(joined)"}};  // a cycle only through a joining "$"
+  for (const auto& c : cases) EXPECT_EQ(failure([&] { Brimsel::expand(c.first, vars); }), c.second) << c.first;
+}
+
+TEST(Expand, DeepButFiniteNestingIsNoCycle) {
+  VariableMap vars;
+  for (int i = 0; i < 900; ++i) vars["v" + std::to_string(i)] = text(("<$(v" + std::to_string(i + 1) + ")").c_str());
+  vars["v900"] = text("end");
+  EXPECT_EQ(Brimsel::expand("$(v0)", vars), std::string(900, '<') + "end");
+
+  // Each value opens a reference that the template closes: long, not deep.
+  vars["open"] = text("$(");
+  std::string templ = "$(open)";
+  for (int i = 0; i < 3000; ++i) templ += "open)";
+  EXPECT_EQ(Brimsel::expand(templ + "v900)", vars), "end");
+}
+
+// Random templates and values over the characters that matter, compared with
+// the restart-at-the-front expansion: same result, or same failure.
+TEST(Expand, SameAsRestartingAtTheFront) {
+  std::mt19937 random(20240229);
+  const char alphabet[] = "$$$(()))ab";
+  auto randomText = [&](int maxLength) {
+    std::string s(random() % (maxLength + 1), ' ');
+    for (char& c : s) c = alphabet[random() % (sizeof alphabet - 1)];
+    return s;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    VariableMap vars;
+    for (const char* name : {"a", "b", "", "(", "$", "a$(b"}) vars[name] = Variant(randomText(6));
+    if (round % 5 == 0) vars["b"] = Variant(round);
+    const std::string templ = randomText(14);
+    const std::string expected = restartAtTheFront(templ, vars, 2000);
+    EXPECT_EQ(failure([&] { EXPECT_EQ("=" + Brimsel::expand(templ, vars), expected) << templ; }),
+              expected[0] == '=' ? "no exception" : expected)
+        << templ;
+  }
+}
+
+TEST(Variable, AssignmentKeepsANameAndTakesOneOnlyWhenUnnamed) {
+  const Variable b("b", Variant(Date(1999, 12, 31), true));
+  Variable a("a", Variant(1)), unnamed;
+  a = b;
+  unnamed = b;
+  EXPECT_EQ(a.name + unnamed.name + Variable(b).name, "abb");
+  const Variable* all[] = {&a, &unnamed, &b};
+  for (const Variable* v : all) {
+    EXPECT_EQ(v->toString(), "1999-12-31");
+    EXPECT_NE(v->toDate(), Date(1999, 12, 31)) << "the current-time flag comes along";
+  }
+}
+
+TEST(InitMap, WritesSortedLinesWithoutOuterLineFeeds) {
+  EXPECT_EQ(InitMap().initString(), "");
+  const InitMap map = {{"b", "2"}, {"a", "1"}, {"B", " x\r"}, {"a\xE9", ""}};
+  EXPECT_EQ(map.initString(), "B\t x\r\na\t1\na\xE9\t\nb\t2") << "byte order, nothing trimmed";
+}
+
+TEST(InitMap, ReadsForgivingly) {
+  const std::pair<const char*, InitMap> cases[] = {
+      {"", {}}, {"\n\n", {}}, {"b\t2\n\n\na\t1\n", {{"a", "1"}, {"b", "2"}}}, {"k\tv1\nk\tv2", {{"k", "v1"}}},
+      {"k\t\t\tv", {{"k", "v"}}}, {"\tk\tv", {{"k", "v"}}}, {"k\tv\tw", {{"k", "v"}}}, {"k\t", {}}, {"k", {}},
+      {"\t\t", {}}, {"k\tv\r\n", {{"k", "v\r"}}}, {" k \t v ", {{" k ", " v "}}},
+      {"no tab\nx\ty\n\tonly\n", {{"x", "y"}}}, {"a=b\tc#d", {{"a=b", "c#d"}}}};
+  for (const auto& c : cases) EXPECT_EQ(InitMap::fromInitString(c.first), c.second) << '"' << c.first << '"';
+}
+
+TEST(InitMap, RoundTripsMapsWithoutEmptyFieldsTabsOrLineFeeds) {
+  std::mt19937 random(7);
+  const char alphabet[] = "ab \r=\xFF";
+  auto randomText = [&] {
+    std::string s(1 + random() % 4, ' ');
+    for (char& c : s) c = alphabet[random() % (sizeof alphabet - 1)];
+    return s;
+  };
+  for (int round = 0; round < 300; ++round) {
+    InitMap map;
+    for (int i = static_cast<int>(random() % 6); i > 0; --i) map[randomText()] = randomText();
+    EXPECT_EQ(InitMap::fromInitString(map.initString()), map) << map.initString();
+  }
+  // What does not survive: an empty value, a tab or a line feed in a value.
+  const InitMap lossy = {{"e", ""}, {"t", "1\t2"}, {"n", "3\nx\t4"}};
+  EXPECT_EQ(InitMap::fromInitString(lossy.initString()), (InitMap{{"n", "3"}, {"t", "1"}, {"x", "4"}}));
 }
