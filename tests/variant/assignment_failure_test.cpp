@@ -18,9 +18,9 @@ namespace {
 std::atomic<bool> gFailNext{false};
 
 void* allocate(std::size_t n) {
-  if (gFailNext.exchange(false)) throw std::bad_alloc();
-  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
-  throw std::bad_alloc();
+  void* p = gFailNext.exchange(false) ? nullptr : std::malloc(n == 0 ? 1 : n);
+  if (p == nullptr) throw std::bad_alloc();
+  return p;
 }
 
 // Assigns with the first allocation failing; true when it did fail.
