@@ -1,31 +1,92 @@
+// createPath below a temporary root, with the path forms of each system.
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <rpc.h>
+#endif
+
+// After the system's headers, which the library's must take as they are.
+#include <brimsel/exception.h>
+#include <brimsel/guid.h>
 #include <brimsel/util.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <string>
+#include <system_error>
+#include <type_traits>
 #include <vector>
-
-#include "createpath_support.h"
 
 namespace fs = std::filesystem;
 using Brimsel::createPath;
-using identity_test::CurrentDirectory;
-using identity_test::expectFailure;
-using identity_test::TempRoot;
+
+#if defined(_WIN32)
+static_assert(std::is_same<UUID, _GUID>::value, "one identifier type");
+const char cSep = '\\';
+#else
+const char cSep = '/';
+#endif
+
+namespace {
+
+// `s` with every `from` turned into `to`.
+std::string swapped(std::string s, char from, char to) {
+  std::replace(s.begin(), s.end(), from, to);
+  return s;
+}
+
+// A fresh directory in the system's temporary folder, the current directory
+// for the test's scope, removed with all its contents after.
+class TempRoot {
+ public:
+  TempRoot() : _str((fs::temp_directory_path() / ("brimsel-" + Brimsel::Guid::create().asString())).string()) {
+    fs::create_directories(_str);
+    fs::current_path(_str);
+  }
+  ~TempRoot() {
+    std::error_code ec;
+    fs::current_path(_old, ec);
+    fs::remove_all(_str, ec);
+  }
+  const std::string& path() const { return _str; }
+  // `rel`, written with '/', below the root in the form createPath returns.
+  std::string sub(const std::string& rel) const { return _str + cSep + swapped(rel, '/', cSep); }
+
+ private:
+  fs::path _old = fs::current_path();
+  std::string _str;
+};
+
+// createPath(path) raises error 4001, not fatal, without source location,
+// naming `where` (the path up to the failing directory and its separator).
+void expectFailure(const std::string& path, const std::string& where, const std::string& reason) {
+  try {
+    ADD_FAILURE() << "createPath(\"" << path << "\") returned " << createPath(path);
+  } catch (const Brimsel::Exception& e) {
+    EXPECT_EQ(std::to_string(e.errorCode()) + (e.isFatal() ? "Y" : "N") + e.file() + std::to_string(e.line()), "4001N-1");
+    EXPECT_EQ(e.legend(), "Failed to create directory <" + where + "> because <" + reason + ">");
+  }
+}
+
+}  // namespace
 
 TEST(CreatePath, CreatesWhatIsMissingAndAcceptsWhatExists) {
   TempRoot root;
   EXPECT_EQ(createPath(root.sub("a/b/c")), root.sub("a/b/c/"));
-  EXPECT_TRUE(fs::is_directory(root.sub("a/b/c")));
   EXPECT_EQ(createPath(root.sub("a/b/c/")), root.sub("a/b/c/"));
-  EXPECT_TRUE(fs::is_empty(root.sub("a/b/c")));
-  // Either separator, repeated ones collapsing.
+  EXPECT_TRUE(fs::is_directory(root.sub("a/b/c")) && fs::is_empty(root.sub("a/b/c")));
+  // Either separator, repeated ones collapsing; relative to the current directory.
   EXPECT_EQ(createPath(root.path() + "\\x//y\\\\/z/"), root.sub("x/y/z/"));
   EXPECT_TRUE(fs::is_directory(root.sub("x/y/z")));
+  EXPECT_EQ(createPath("rel/a\\b"), root.sub("rel/a/b/").substr(root.path().size() + 1));
+  EXPECT_TRUE(fs::is_directory(root.sub("rel/a/b")));
 }
 
 TEST(CreatePath, FailuresNameTheDirectoryAndKeepWhatWasCreated) {
@@ -39,13 +100,6 @@ TEST(CreatePath, FailuresNameTheDirectoryAndKeepWhatWasCreated) {
   expectFailure(root.sub("made/" + strLong + "/z"), root.sub("made/" + strLong + "/"),
                 "an undocumented error occured");
   EXPECT_TRUE(fs::is_directory(root.sub("made")));
-}
-
-TEST(CreatePath, RelativePathsStartAtTheCurrentDirectory) {
-  TempRoot root;
-  CurrentDirectory cd(root.path());
-  EXPECT_EQ(createPath("rel/a\\b"), root.sub("rel/a/b/").substr(root.path().size() + 1));
-  EXPECT_TRUE(fs::is_directory(root.sub("rel/a/b")));
 }
 
 TEST(CreatePath, OverlappingCallsFromSeveralThreadsAllSucceed) {
@@ -67,20 +121,80 @@ TEST(CreatePath, OverlappingCallsFromSeveralThreadsAllSucceed) {
 
 TEST(CreatePath, LinuxPathsHaveNoDrivesOrShares) {
   TempRoot root;
-  CurrentDirectory cd(root.path());
   EXPECT_EQ(createPath("C:/x"), "C:/x/");
   EXPECT_TRUE(fs::is_directory(root.sub("C:/x")));
   // A leading backslash makes the path absolute, a doubled one is no share.
-  std::string strBackslashed = root.sub("q");
-  for (char& c : strBackslashed)
-    if (c == '/') c = '\\';
-  EXPECT_EQ(createPath(strBackslashed), root.sub("q/"));
+  EXPECT_EQ(createPath(swapped(root.sub("q"), '/', '\\')), root.sub("q/"));
   EXPECT_EQ(createPath("/" + root.sub("s")), root.sub("s/"));
   EXPECT_TRUE(fs::is_directory(root.sub("s")));
   EXPECT_EQ(createPath("//\\"), "/");
   // Nothing at all asks for the empty name, which does not exist.
   expectFailure("", "/", "ERROR_PATH_NOT_FOUND");
   expectFailure(std::string("\0/etc", 5), "/", "ERROR_PATH_NOT_FOUND");
+}
+
+#else
+
+namespace {
+
+// The reason createPath must give when `dir` is the one directory it asks
+// for: the system's own answer, told apart as createPath does. Empty when
+// the system accepts it.
+std::string reasonOfSystem(const std::string& dir) {
+  if (CreateDirectoryA(dir.c_str(), nullptr)) {
+    RemoveDirectoryA(dir.c_str());
+    return "";
+  }
+  const DWORD dwError = GetLastError();
+  if (dwError == ERROR_ALREADY_EXISTS) return "";
+  return dwError == ERROR_PATH_NOT_FOUND ? "ERROR_PATH_NOT_FOUND" : "an undocumented error occured";
+}
+
+}  // namespace
+
+TEST(CreatePathWindows, DriveRootedRelativeAndShareFormsAsTheSystemAnswers) {
+  TempRoot root;
+  ASSERT_EQ(root.path().substr(1, 2), ":\\");
+  EXPECT_EQ(createPath(swapped(root.path() + "/fw/a", '\\', '/')), root.sub("fw/a/"));
+  EXPECT_TRUE(fs::is_directory(root.sub("fw/a")));
+  // Only the drive: it is asked for itself and gets one more backslash.
+  const std::string strDrive = root.path().substr(0, 3), strReason = reasonOfSystem(strDrive);
+  if (strReason.empty()) {
+    EXPECT_EQ(createPath(strDrive), strDrive + "\\");
+  } else {
+    expectFailure(strDrive, strDrive + "\\", strReason);
+  }
+  const std::string strRooted = root.path().substr(2) + "\\r1\\r2";
+  EXPECT_EQ(createPath(strRooted), strRooted + "\\");
+  EXPECT_TRUE(fs::is_directory(root.sub("r1/r2")));
+  EXPECT_EQ(createPath("\\"), "\\");
+  // In "C:dr\sub" the "C:dr" is taken as existing and never created.
+  const std::string strRelative = root.path().substr(0, 2) + "dr\\sub";
+  expectFailure(strRelative, strRelative + "\\", reasonOfSystem(strRelative));
+  EXPECT_FALSE(fs::exists(root.sub("dr")));
+  createPath(root.sub("dr"));
+  EXPECT_EQ(createPath(swapped(strRelative, '\\', '/')), strRelative + "\\");
+  EXPECT_TRUE(fs::is_directory(root.sub("dr/sub")));
+  // Under Wine, Z: is the Linux root.
+  const HMODULE hNtdll = GetModuleHandleA("ntdll.dll");
+  if (hNtdll != nullptr && GetProcAddress(hNtdll, "wine_get_version") != nullptr) {
+    const std::string strZ = "Z:\\tmp\\brimsel-" + Brimsel::Guid::create().asString();
+    EXPECT_EQ(createPath(strZ + "/z1\\z2"), strZ + "\\z1\\z2\\");
+    EXPECT_TRUE(fs::is_directory(strZ + "\\z1\\z2"));
+    fs::remove_all(strZ);
+  }
+  // A missing drive or share: only the first directory after it is asked for.
+  char cDrive = 'Q';
+  while (cDrive > 'D' && (GetLogicalDrives() & (1u << (cDrive - 'A'))) != 0) --cDrive;
+  ASSERT_GT(cDrive, 'D') << "every drive letter from E: to Q: is in use";
+  const std::string strMissing = std::string(1, cDrive) + ":";
+  expectFailure(strMissing + "\\x\\y", strMissing + "\\x\\", reasonOfSystem(strMissing + "\\x"));
+  expectFailure(strMissing + "x\\y\\z", strMissing + "x\\y\\", reasonOfSystem(strMissing + "x\\y"));
+  const std::string strShare = "\\\\brimsel-no-such-server\\share\\";
+  expectFailure("//brimsel-no-such-server/share/a/b", strShare + "a\\", reasonOfSystem(strShare + "a"));
+  // A bare drive or share, or nothing at all, leaves one empty component.
+  ASSERT_NE(reasonOfSystem(""), "");
+  for (const char* psz : {"", "C:", "\\\\server\\share"}) expectFailure(psz, "\\", reasonOfSystem(""));
 }
 
 #endif
