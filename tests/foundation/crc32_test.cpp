@@ -115,7 +115,8 @@ TEST_P(Crc32Paths, EveryLengthAndAlignmentMatchesTheBitwiseRegister) {
   for (std::size_t offset = 0; offset < 64; ++offset) {
     for (std::size_t len : {255u, 256u, 257u, 383u, 384u, 400u, 511u, 512u, 1000u, 4095u}) {
       const unsigned char* p = data.data() + offset;
-      ASSERT_EQ(crc(0xFFFFFFFFu, p, len), bitwise(0xFFFFFFFFu, p, len)) << "offset " << offset << " length " << len;
+      ASSERT_EQ(crc(0xFFFFFFFFu, p, len), bitwise(0xFFFFFFFFu, p, len))
+          << "offset " << offset << " length " << len;
     }
   }
 }

@@ -81,7 +81,8 @@ TEST(Guid, OrderIsStrictTotalAndThatOfTheText) {
   for (const Guid& a : guids) {
     for (const Guid& b : guids) {
       const std::string sa = a.asString(), sb = b.asString();
-      ASSERT_EQ(std::vector<bool>({a < b, a > b, a == b, a != b}), std::vector<bool>({sa < sb, sa > sb, sa == sb, sa != sb}))
+      ASSERT_EQ(std::vector<bool>({a < b, a > b, a == b, a != b}),
+                std::vector<bool>({sa < sb, sa > sb, sa == sb, sa != sb}))
           << sa << " vs " << sb;
     }
   }

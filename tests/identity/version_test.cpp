@@ -29,7 +29,8 @@ TEST(Version, AllSixOperatorsAgreeOnAnAscendingList) {
   for (std::size_t i = 0; i < v.size(); ++i) {
     for (std::size_t j = 0; j < v.size(); ++j) {
       SCOPED_TRACE(v[i].text() + " vs " + v[j].text());
-      EXPECT_EQ(std::vector<bool>({v[i] == v[j], v[i] != v[j], v[i] < v[j], v[i] > v[j], v[i] <= v[j], v[i] >= v[j]}),
+      const Version &a = v[i], &b = v[j];
+      EXPECT_EQ(std::vector<bool>({a == b, a != b, a < b, a > b, a <= b, a >= b}),
                 std::vector<bool>({i == j, i != j, i < j, i > j, i <= j, i >= j}));
     }
   }
@@ -70,14 +71,10 @@ TEST(Version, FromTextReadsRunsOfDigitsFromTheFirst128Characters) {
     std::string text;
     Version expected;
   } cases[] = {
-      {"", Version(-1, -1, -1, -1)},
-      {"abc", Version(-1, -1, -1, -1)},
-      {"3, 0, 1, 0", Version(3, 0, 1, 0)},
-      {"v3 r0 b1 x0", Version(3, 0, 1, 0)},
-      {"3.0.1.0.99", Version(3, 0, 1, 0)},
-      {"3.0", Version(3, 0, -1, -1)},
-      {"-5", Version(5, -1, -1, -1)},
-      {"03.007", Version(3, 7, -1, -1)},
+      {"", Version(-1, -1, -1, -1)},          {"abc", Version(-1, -1, -1, -1)},
+      {"3, 0, 1, 0", Version(3, 0, 1, 0)},    {"v3 r0 b1 x0", Version(3, 0, 1, 0)},
+      {"3.0.1.0.99", Version(3, 0, 1, 0)},    {"3.0", Version(3, 0, -1, -1)},
+      {"-5", Version(5, -1, -1, -1)},         {"03.007", Version(3, 7, -1, -1)},
       {std::string("4.5\0" "6.7", 7), Version(4, 5, -1, -1)},
       // Saturation, and the rest of a saturated run is still one number.
       {"2147483647.2147483648.99999999999999999999.1", Version(INT_MAX, INT_MAX, INT_MAX, 1)},
@@ -106,8 +103,9 @@ TEST(Version, LibraryIdentityIsOneObjectForEveryThreadAndTheFilesVersion) {
   }
 #if defined(_WIN32)
   HMODULE hLibrary = nullptr;
-  ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                 reinterpret_cast<LPCSTR>(&Brimsel::version), &hLibrary));
+  ASSERT_TRUE(GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCSTR>(&Brimsel::version), &hLibrary));
   char szFile[MAX_PATH] = {};
   ASSERT_GT(GetModuleFileNameA(hLibrary, szFile, MAX_PATH), 0u);
   DWORD dwHandle = 0;
