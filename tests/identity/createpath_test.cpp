@@ -61,12 +61,13 @@ struct TempRoot {
   std::string sub(const std::string& rel) const { return path + cSep + swapped(rel, '/', cSep); }
 };
 
-// createPath(path) returns `where` when `reason` is empty; otherwise it raises
-// error 4001, not fatal, without source location, naming `where` (the path up
-// to the failing directory and its separator) and the reason.
-void expectOutcome(const std::string& path, const std::string& where, const std::string& reason) {
+// createPath(path) returns `where`, then a directory, when `reason` is empty;
+// otherwise it raises error 4001, not fatal, without source location, naming
+// `where` (the path up to the failing directory and its separator) and the reason.
+void expectOutcome(const std::string& path, const std::string& where, const std::string& reason = "") {
   try {
     EXPECT_EQ(createPath(path), reason.empty() ? where : "a failure because " + reason) << path;
+    EXPECT_TRUE(fs::is_directory(where)) << where;
   } catch (const Brimsel::Exception& e) {
     EXPECT_EQ(std::to_string(e.errorCode()) + (e.isFatal() ? "Y" : "N") + e.file() + std::to_string(e.line()),
               "4001N-1");
@@ -78,14 +79,12 @@ void expectOutcome(const std::string& path, const std::string& where, const std:
 
 TEST(CreatePath, CreatesWhatIsMissingAndAcceptsWhatExists) {
   TempRoot root;
-  EXPECT_EQ(createPath(root.sub("a/b/c")), root.sub("a/b/c/"));
-  EXPECT_EQ(createPath(root.sub("a/b/c/")), root.sub("a/b/c/"));
-  EXPECT_TRUE(fs::is_directory(root.sub("a/b/c")) && fs::is_empty(root.sub("a/b/c")));
+  expectOutcome(root.sub("a/b/c"), root.sub("a/b/c/"));
+  expectOutcome(root.sub("a/b/c/"), root.sub("a/b/c/"));
+  EXPECT_TRUE(fs::is_empty(root.sub("a/b/c")));
   // Either separator, repeated ones collapsing; relative to the current directory.
-  EXPECT_EQ(createPath(root.path + "\\x//y\\\\/z/"), root.sub("x/y/z/"));
-  EXPECT_TRUE(fs::is_directory(root.sub("x/y/z")));
-  EXPECT_EQ(createPath("rel/a\\b"), root.sub("rel/a/b/").substr(root.path.size() + 1));
-  EXPECT_TRUE(fs::is_directory(root.sub("rel/a/b")));
+  expectOutcome(root.path + "\\x//y\\\\/z/", root.sub("x/y/z/"));
+  expectOutcome("rel/a\\b", root.sub("rel/a/b/").substr(root.path.size() + 1));
 }
 
 TEST(CreatePath, FailuresNameTheDirectoryAndKeepWhatWasCreated) {
@@ -120,13 +119,11 @@ TEST(CreatePath, OverlappingCallsFromSeveralThreadsAllSucceed) {
 
 TEST(CreatePath, LinuxPathsHaveNoDrivesOrShares) {
   TempRoot root;
-  EXPECT_EQ(createPath("C:/x"), "C:/x/");
-  EXPECT_TRUE(fs::is_directory(root.sub("C:/x")));
+  expectOutcome("C:/x", "C:/x/");
   // A leading backslash makes the path absolute, a doubled one is no share.
-  EXPECT_EQ(createPath(swapped(root.sub("q"), '/', '\\')), root.sub("q/"));
-  EXPECT_EQ(createPath("/" + root.sub("s")), root.sub("s/"));
-  EXPECT_TRUE(fs::is_directory(root.sub("s")));
-  EXPECT_EQ(createPath("//\\"), "/");
+  expectOutcome(swapped(root.sub("q"), '/', '\\'), root.sub("q/"));
+  expectOutcome("/" + root.sub("s"), root.sub("s/"));
+  expectOutcome("//\\", "/");
   // Nothing at all asks for the empty name, which does not exist.
   expectOutcome("", "/", "ERROR_PATH_NOT_FOUND");
   expectOutcome(std::string("\0/etc", 5), "/", "ERROR_PATH_NOT_FOUND");
@@ -154,26 +151,26 @@ std::string reasonOfSystem(const std::string& dir) {
 TEST(CreatePathWindows, DriveRootedRelativeAndShareFormsAsTheSystemAnswers) {
   TempRoot root;
   ASSERT_EQ(root.path.substr(1, 2), ":\\");
-  // Only the drive: it is asked for itself and gets one more backslash.
-  const std::string strDrive = root.path.substr(0, 3);
-  expectOutcome(strDrive, strDrive + "\\", reasonOfSystem(strDrive));
-  const std::string strRooted = root.path.substr(2) + "\\r1\\r2";
-  EXPECT_EQ(createPath(strRooted), strRooted + "\\");
-  EXPECT_TRUE(fs::is_directory(root.sub("r1/r2")));
-  EXPECT_EQ(createPath("\\"), "\\");
+  // Only the drive: it is asked for itself and gets one more backslash (no
+  // path to look up afterwards).
+  const std::string strDrive = root.path.substr(0, 3), strReason = reasonOfSystem(strDrive);
+  if (strReason.empty())
+    EXPECT_EQ(createPath(strDrive), strDrive + "\\");
+  else
+    expectOutcome(strDrive, strDrive + "\\", strReason);
+  expectOutcome(root.path.substr(2) + "\\r1\\r2", root.path.substr(2) + "\\r1\\r2\\");
+  expectOutcome("\\", "\\");
   // In "C:dr\sub" the "C:dr" is taken as existing and never created.
   const std::string strRelative = root.path.substr(0, 2) + "dr\\sub";
   expectOutcome(strRelative, strRelative + "\\", reasonOfSystem(strRelative));
   EXPECT_FALSE(fs::exists(root.sub("dr")));
   createPath(root.sub("dr"));
-  EXPECT_EQ(createPath(swapped(strRelative, '\\', '/')), strRelative + "\\");
-  EXPECT_TRUE(fs::is_directory(root.sub("dr/sub")));
+  expectOutcome(swapped(strRelative, '\\', '/'), strRelative + "\\");
   // Under Wine, Z: is the Linux root.
   const HMODULE hNtdll = GetModuleHandleA("ntdll.dll");
   if (hNtdll != nullptr && GetProcAddress(hNtdll, "wine_get_version") != nullptr) {
     const std::string strZ = "Z:\\tmp\\brimsel-" + Brimsel::Guid::create().asString();
-    EXPECT_EQ(createPath(strZ + "/z1\\z2"), strZ + "\\z1\\z2\\");
-    EXPECT_TRUE(fs::is_directory(strZ + "\\z1\\z2"));
+    expectOutcome(strZ + "/z1\\z2", strZ + "\\z1\\z2\\");
     fs::remove_all(strZ);
   }
   // A missing drive or share: only the first directory after it is asked for.

