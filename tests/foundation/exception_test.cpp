@@ -9,6 +9,9 @@
 
 using Brimsel::Exception;
 
+static_assert(!std::is_default_constructible<Exception>::value, "default constructor is protected");
+static_assert(!std::is_base_of<std::exception, Exception>::value, "not a standard exception");
+
 namespace {
 
 std::string textOf(const Exception& e) {
@@ -18,18 +21,7 @@ std::string textOf(const Exception& e) {
 }
 
 // A class built on Exception, the only way to reach the protected constructor.
-class Derived : public Exception {
- public:
-  Derived() = default;
-};
-
-void expectSameFields(const Exception& a, const Exception& b) {
-  EXPECT_EQ(a.errorCode(), b.errorCode());
-  EXPECT_EQ(a.isFatal(), b.isFatal());
-  EXPECT_EQ(a.legend(), b.legend());
-  EXPECT_EQ(a.file(), b.file());
-  EXPECT_EQ(a.line(), b.line());
-}
+class Derived : public Exception {};
 
 }  // namespace
 
@@ -65,34 +57,23 @@ TEST(ExceptionTable, HoldsEveryCodeInOrderAndIsClosed) {
     EXPECT_EQ(Exception::explainErrorCode(code), text);
   }
   EXPECT_EQ(Brimsel::detail::aErrorCodes[i].pszExplanation, nullptr);
-}
-
-TEST(ExceptionTable, UnknownCodesExplainAsEmpty) {
-  for (int code : {5, -1, 4, 999, 1004, 4303, 2147483647, -2147483647 - 1}) {
+  for (int code : {5, -1, 4, 999, 1004, 4303, 2147483647, -2147483647 - 1})
     EXPECT_EQ(Exception::explainErrorCode(code), "") << code;
-  }
 }
 
-TEST(ExceptionText, FiveLinesOfTheThreeArgumentForm) {
+TEST(ExceptionText, FiveLinesUnescapedInTheStreamsOwnIntegerFormat) {
   EXPECT_EQ(textOf(Exception(1, false, "Invalid date")),
             "Error Code=1\n"
             "Explanation=\"Improperly constructed exception\"\n"
             "Fatal=N\n"
             "Legend=\"Invalid date\"\n"
             "Location= @ -1\n");
-}
-
-TEST(ExceptionText, FullFormUnknownCodeAndUnescapedLegend) {
-  const Exception e("daemoncomm", 42, 7, true, "a \"quoted\"\nline");
-  EXPECT_EQ(textOf(e),
+  EXPECT_EQ(textOf(Exception("daemoncomm", 42, 7, true, "a \"quoted\"\nline")),
             "Error Code=7\n"
             "Explanation=\"\"\n"
             "Fatal=Y\n"
             "Legend=\"a \"quoted\"\nline\"\n"
             "Location=daemoncomm @ 42\n");
-}
-
-TEST(ExceptionText, FollowsTheStreamsOwnIntegerFlagsAndDoesNotFlush) {
   std::ostringstream out;
   out << std::hex << Exception("f", 255, 4302, false, "");
   EXPECT_EQ(out.str(),
@@ -101,49 +82,23 @@ TEST(ExceptionText, FollowsTheStreamsOwnIntegerFlagsAndDoesNotFlush) {
             "Fatal=N\n"
             "Legend=\"\"\n"
             "Location=f @ ff\n");
-}
-
-TEST(ExceptionValue, ProtectedDefaultIsCodeOneFatalAndEmpty) {
-  const Derived d;
-  EXPECT_EQ(d.errorCode(), 1);
-  EXPECT_TRUE(d.isFatal());
-  EXPECT_EQ(d.legend(), "");
-  EXPECT_EQ(d.file(), "");
-  EXPECT_EQ(d.line(), -1);
-  EXPECT_NE(textOf(d).find("Fatal=Y\n"), std::string::npos);
-  static_assert(!std::is_default_constructible<Exception>::value, "default constructor is protected");
-  static_assert(!std::is_base_of<std::exception, Exception>::value, "not a standard exception");
-  static_assert(std::has_virtual_destructor<Exception>::value, "polymorphic");
+  // The protected default: code 1, fatal, no legend, no location.
+  EXPECT_EQ(textOf(Derived()),
+            "Error Code=1\n"
+            "Explanation=\"Improperly constructed exception\"\n"
+            "Fatal=Y\n"
+            "Legend=\"\"\n"
+            "Location= @ -1\n");
 }
 
 TEST(ExceptionValue, CopyAssignAndSelfAssign) {
+  // The text form shows every field, so equal texts mean equal values.
   const Exception original("src/x.cpp", 17, 4001, false, "why");
-  const Exception copy(original);
-  expectSameFields(copy, original);
-
+  EXPECT_EQ(textOf(Exception(original)), textOf(original));
   Exception target(0, true, "old");
-  const Exception& result = (target = original);
-  EXPECT_EQ(&result, &target);
-  expectSameFields(target, original);
-
+  EXPECT_EQ(&(target = original), &target);
+  EXPECT_EQ(textOf(target), textOf(original));
   const Exception* self = &target;
   target = *self;
-  expectSameFields(target, original);
-}
-
-TEST(ExceptionValue, ThrownByValueCaughtByReferenceOnly) {
-  bool caughtAsException = false;
-  try {
-    try {
-      throw Exception(__FILE__, __LINE__, 3001, false, "template");
-    } catch (const std::exception&) {
-      FAIL() << "a standard handler caught a library exception";
-    }
-  } catch (const Exception& e) {
-    caughtAsException = true;
-    EXPECT_EQ(e.errorCode(), 3001);
-    EXPECT_EQ(e.legend(), "template");
-    EXPECT_GT(e.line(), 0);
-  }
-  EXPECT_TRUE(caughtAsException);
+  EXPECT_EQ(textOf(target), textOf(original));
 }

@@ -1,5 +1,4 @@
-# The Windows-only tests compare with the system's own identifier functions
-# (rpcrt4) and read the library's version resource (version).
+# On Windows the version test reads the library's version resource (version).
 if(WIN32)
-  target_link_libraries(${target} PRIVATE rpcrt4 version)
+  target_link_libraries(${target} PRIVATE version)
 endif()
