@@ -88,14 +88,7 @@ DaemonComm::~DaemonComm() {
     _bStop = true;
     _bConnected = false;
     int s = _nSocket.exchange(-1);
-    if (s != -1) {
-      platform::shutdownSocket(s, 2);
-      platform::Waker waker;
-      waker.nReceive = _nWakeReceive;
-      waker.nSignal = _nWakeSignal;
-      platform::signalWaker(waker);
-      _nWakeReceive = _nWakeSignal = -1;
-    }
+    if (s != -1) wakeThread(s);
   }
   reapThreads();
   // Destroying the object from its own callback is outside the contract; the
@@ -230,6 +223,17 @@ bool DaemonComm::connect() {
   return true;
 }
 
+void DaemonComm::wakeThread(int socket) {
+  // Shutting the socket down also frees a sender blocked on a full
+  // connection; the thread closes the socket when it ends.
+  platform::shutdownSocket(socket, 2);
+  platform::Waker waker;
+  waker.nReceive = _nWakeReceive;
+  waker.nSignal = _nWakeSignal;
+  platform::signalWaker(waker);
+  _nWakeReceive = _nWakeSignal = -1;
+}
+
 bool DaemonComm::disconnect() {
   int s;
   {
@@ -238,14 +242,7 @@ bool DaemonComm::disconnect() {
     if (s != -1) {
       _bStop = true;
       _bConnected = false;
-      // Shutting the socket down also frees a sender blocked on a full
-      // connection; the thread closes the socket when it ends.
-      platform::shutdownSocket(s, 2);
-      platform::Waker waker;
-      waker.nReceive = _nWakeReceive;
-      waker.nSignal = _nWakeSignal;
-      platform::signalWaker(waker);
-      _nWakeReceive = _nWakeSignal = -1;
+      wakeThread(s);
     }
   }
   reapThreads();

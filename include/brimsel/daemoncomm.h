@@ -204,6 +204,8 @@ class BRIMSEL_API DaemonComm {
   void giveUp(unsigned generation);
   void report(Status status, const std::string& text);
   void reapThreads();
+  // Under _mxStop: shuts the connection's socket down and wakes its thread.
+  void wakeThread(int socket);
 
   std::atomic<int> _nSocket;
   std::atomic<bool> _bRunning;
