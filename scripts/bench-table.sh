@@ -8,7 +8,8 @@
 #   3. when a benchmark file asks for its benchmarks to run pinned to one CPU
 #      ("taskset -c N brimsel-bench --benchmark_filter=X" in its comments),
 #      runs those again, pinned, in a second run of their own (the ratios of
-#      that table come from that run alone);
+#      that table come from that run alone); not when the options given
+#      choose the benchmarks themselves (--benchmark_filter);
 #   4. prints the table (scripts/bench_table.py pairs the benchmarks) and
 #      keeps a copy in build/bench/table.md.
 # The benchmarks' own output goes to stderr, the table to stdout.
@@ -32,12 +33,18 @@ common=(--benchmark_repetitions="$repetitions" --benchmark_report_aggregates_onl
 echo "=== all benchmarks, one run" >&2
 rm -f "$out"/*.json
 "$bench" "${common[@]}" --benchmark_out="$out/all.json" "$@" >&2
-runs=(--title "All benchmarks, one run:" "$out/all.json")
+title="All benchmarks, one run:"
+for option in "$@"; do
+  case "$option" in --benchmark_filter*) title="The chosen benchmarks, one run:" ;; esac
+done
+runs=(--title "$title" "$out/all.json")
 
 # The first CPU this process may run on, for a request to pin to one that it may not.
 first_cpu=$(python3 -c 'import os; print(min(os.sched_getaffinity(0)))')
+chosen=no
+[ "$title" = "All benchmarks, one run:" ] || chosen=yes
 while read -r file cpu filter; do
-  [ -n "$filter" ] || continue
+  [ -n "$filter" ] && [ "$chosen" = no ] || continue
   if ! taskset -c "$cpu" true 2>/dev/null; then
     cpu=$first_cpu
   fi
