@@ -98,7 +98,7 @@ run_stage() {
     windows)  start_wine && build windows-cross && run_ctest windows-cross ;;
     asan)     build linux-asan && run_ctest linux-asan ;;
     tsan)     build linux-tsan && run_ctest linux-tsan ;;
-    fuzz)     build fuzz -DBRIMSEL_FUZZ_SECONDS="${BRIMSEL_FUZZ_SECONDS:-5}" && run_ctest fuzz ;;
+    fuzz)     build fuzz -DBRIMSEL_FUZZ_SECONDS="${BRIMSEL_FUZZ_SECONDS:-10}" && run_ctest fuzz ;;
     consumer) { [ -d build/linux-debug ] || build linux-debug; } && consumer ;;
     package)  echo "=== packages" && scripts/package.sh && passed=$((passed + 2)) ;;
     symbols)  symbols ;;
