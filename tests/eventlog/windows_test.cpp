@@ -52,6 +52,29 @@ TEST(MessageTable, HoldsTheCategoryTextsAndEventMessages) {
   EXPECT_EQ("An Error was posted. Legend was: disk full\r\n", messageText(0x40020106, "disk full"));
 }
 
+// The table is resource 1, English (United States), and was compiled in
+// Unicode mode: every entry is flagged UTF-16 (FormatMessageA converts either
+// kind, so reading the texts back cannot tell).
+TEST(MessageTable, IsResourceOneWithUnicodeEntries) {
+  HRSRC found = FindResourceExA(library(), MAKEINTRESOURCEA(11) /* RT_MESSAGETABLE */, MAKEINTRESOURCEA(1),
+                                MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+  ASSERT_NE(nullptr, found);
+  const auto* table = static_cast<const MESSAGE_RESOURCE_DATA*>(LockResource(LoadResource(library(), found)));
+  ASSERT_NE(nullptr, table);
+  const auto* base = reinterpret_cast<const unsigned char*>(table);
+  DWORD entries = 0;
+  for (DWORD b = 0; b < table->NumberOfBlocks; ++b) {
+    const MESSAGE_RESOURCE_BLOCK& block = table->Blocks[b];
+    const unsigned char* p = base + block.OffsetToEntries;
+    for (DWORD id = block.LowId; id <= block.HighId; ++id, ++entries) {
+      const auto* entry = reinterpret_cast<const MESSAGE_RESOURCE_ENTRY*>(p);
+      EXPECT_EQ(MESSAGE_RESOURCE_UNICODE, entry->Flags & MESSAGE_RESOURCE_UNICODE) << std::hex << id;
+      p += entry->Length;
+    }
+  }
+  EXPECT_EQ(15u, entries);
+}
+
 TEST(VersionResource, CarriesVersionAndProductName) {
   const std::string path = moduleFile(library());
   std::vector<char> info(GetFileVersionInfoSizeA(path.c_str(), nullptr));
