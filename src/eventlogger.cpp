@@ -79,7 +79,12 @@ EventLogger* EventLogger::theLogger() { return _plogger.load(std::memory_order_a
 void EventLogger::setModuleHandle(ModuleHandle module) { _hModule = module; }
 
 bool EventLogger::registerEventSource(const std::string& source) {
-  return platform::registerEventSource(source, static_cast<const void*>(_hModule));
+  try {
+    return platform::registerEventSource(source, static_cast<const void*>(_hModule));
+  } catch (...) {
+    // Out of memory while building the names and paths: nothing was stored.
+    return false;
+  }
 }
 
 bool EventLogger::write(int type, unsigned long id, const char* text, Layer layer) {

@@ -27,7 +27,8 @@ bool reportEvent(EventSource* source, int type, unsigned short category, unsigne
 
 // Registers `source` with category count 5, supported types 31 and the file
 // of `module` (an address in the module; null for the running executable) as
-// its event and category message file. False when nothing could be stored.
+// its event and category message file. False when nothing could be stored;
+// memory exhaustion while building the names may escape as std::bad_alloc.
 bool registerEventSource(const std::string& source, const void* module);
 
 }  // namespace platform

@@ -372,7 +372,9 @@ bool writeAll(int fd, const std::string& data) {
   return true;
 }
 
-bool registerSource(const std::string& source, const void* module) {
+}  // namespace
+
+bool registerEventSource(const std::string& source, const void* module) {
   // The name becomes a file name: it must stay inside the store's folder.
   if (source.empty() || source == "." || source == ".." ||
       source.find_first_of(std::string("/\0", 2)) != std::string::npos) {
@@ -411,17 +413,6 @@ bool registerSource(const std::string& source, const void* module) {
     return false;
   }
   return true;
-}
-
-}  // namespace
-
-bool registerEventSource(const std::string& source, const void* module) {
-  try {
-    return registerSource(source, module);
-  } catch (...) {
-    // Out of memory while building the paths: nothing was stored.
-    return false;
-  }
 }
 
 }  // namespace platform

@@ -81,7 +81,9 @@ bool setString(HKEY key, const char* name, const std::string& value) {
                         static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
 }
 
-bool registerSource(const std::string& source, const void* module) {
+}  // namespace
+
+bool registerEventSource(const std::string& source, const void* module) {
   // An empty name would put the values on the Application log's own key.
   if (source.empty()) {
     return false;
@@ -110,16 +112,6 @@ bool registerSource(const std::string& source, const void* module) {
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyName.c_str());
   }
   return written;
-}
-
-}  // namespace
-
-bool registerEventSource(const std::string& source, const void* module) {
-  try {
-    return registerSource(source, module);
-  } catch (...) {
-    return false;
-  }
 }
 
 }  // namespace platform
