@@ -22,7 +22,8 @@ std::uint32_t bitwise(std::uint32_t crc, const unsigned char* p, std::size_t len
 }
 
 Brimsel::CrcRegister crc(std::uint32_t r, const unsigned char* p, std::size_t n) {
-  return Brimsel::crc32(r, p, static_cast<Brimsel::CrcRegister>(n));
+  // The register only reads the buffer; its signature takes it non-const.
+  return Brimsel::crc32(r, const_cast<unsigned char*>(p), static_cast<Brimsel::CrcRegister>(n));
 }
 
 }  // namespace

@@ -81,7 +81,7 @@ std::uint32_t crc32Slicing(std::uint32_t crc, const unsigned char* p, std::size_
 
 }  // namespace detail
 
-CrcRegister crc32(CrcRegister crc, const unsigned char* buf, CrcRegister len) {
+CrcRegister crc32(CrcRegister crc, unsigned char* buf, CrcRegister len) {
   const std::uint32_t r = static_cast<std::uint32_t>(crc);
   const std::size_t n = static_cast<std::size_t>(len);
   // Short inputs stay on the slicing path, which has no setup to pay for;
@@ -89,10 +89,6 @@ CrcRegister crc32(CrcRegister crc, const unsigned char* buf, CrcRegister len) {
   if (n < 16) return static_cast<CrcRegister>(tailUpdate(r, buf, n));
   if (n >= detail::kCrcBulkMinimum) return static_cast<CrcRegister>(detail::crc32Bulk(r, buf, n));
   return static_cast<CrcRegister>(slicingUpdate(r, buf, n));
-}
-
-CrcRegister crc32(CrcRegister crc, unsigned char* buf, CrcRegister len) {
-  return crc32(crc, static_cast<const unsigned char*>(buf), len);
 }
 
 }  // namespace Brimsel

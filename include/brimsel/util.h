@@ -84,11 +84,9 @@ typedef std::uint32_t CrcRegister;
 /// over "123456789" it gives 0x0376E6E7 (CRC-32/MPEG-2); with a final XOR of
 /// 0xFFFFFFFF, 0xFC891918 (CRC-32/BZIP2). A `len` of 0 returns `crc`; calls
 /// chain (two pieces give the same result as the whole). Allocates nothing,
-/// never throws; safe to call from many threads at once.
+/// never throws; safe to call from many threads at once. The buffer is only
+/// read.
 BRIMSEL_API CrcRegister crc32(CrcRegister crc, unsigned char* buf, CrcRegister len);
-/// The same as crc32(CrcRegister, unsigned char*, CrcRegister) for a read-only
-/// buffer.
-BRIMSEL_API CrcRegister crc32(CrcRegister crc, const unsigned char* buf, CrcRegister len);
 
 /// Creates every directory along `path` that does not exist yet, outermost
 /// first, and returns the path as created: the separators made uniform and one
