@@ -323,6 +323,9 @@ void DaemonComm::giveUp(unsigned generation) {
   if (s == -1) return;
   _bConnected = false;
   _bStop = true;
+  // A sender blocked on the full connection holds the send lock that the
+  // thread needs to close the socket: shutting it down lets that send fail.
+  platform::shutdownSocket(s, 2);
   _nWakeReceive = _nWakeSignal = -1;
 }
 

@@ -157,4 +157,27 @@ TEST_F(Connection, SendAfterTheDaemonWentAwayIsFalseWithoutSignal) {
   EXPECT_EQ(inbox.size(), 2u);
 }
 
+// A sender blocked on a connection the daemon no longer reads must be freed
+// when the connection is lost, or the response thread (which closes the
+// socket under the send lock) and every later disconnect would wait forever.
+TEST_F(Connection, ALostConnectionFreesASenderBlockedOnAFullConnection) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "Wine's shutdown does not end a send blocked in another thread";
+#endif
+  DaemonComm comm(recordStatus);
+  int s = open(comm);
+  std::atomic<int> sent(-1);
+  std::thread sender([&] { sent = comm.send(std::string(64u << 20, 'x')) ? 1 : 0; });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // let the send fill the connection
+  daemon.close(s);
+  ASSERT_TRUE(inbox.waitFor(1));
+  EXPECT_EQ(inbox.reports()[0].status, DaemonComm::FAILURE);
+  const bool freed = eventually([&] { return sent.load() != -1; });
+  if (!freed) daemon.reset(s);  // unblocks the sender so that the test can end
+  sender.join();
+  ASSERT_TRUE(freed) << "the send stayed blocked after the connection was lost";
+  EXPECT_EQ(sent.load(), 0);
+  EXPECT_FALSE(comm.disconnect());
+}
+
 }  // namespace
