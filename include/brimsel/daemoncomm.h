@@ -181,7 +181,9 @@ class BRIMSEL_API DaemonComm {
   /// it to the status callback with #MESSAGE (nothing when the callback is
   /// null); a derived class that replaces it receives every message instead
   /// of the callback. What it raises is caught and dropped with that message
-  /// alone.
+  /// alone. A derived class that replaces it must call disconnect() in its
+  /// own destructor: the base destructor stops the response thread only after
+  /// the derived part is gone, and the thread must not call into it then.
   virtual void processMessage(const std::string& message);
   /// Delivers a block of received text: writes `text` as one trace line
   /// (EventLogger::LAYER_CLIENT) when a process-wide logger exists, then
