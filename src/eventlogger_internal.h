@@ -1,7 +1,8 @@
 // Internal hooks of EventLogger for the library's own tests: where the Linux
 // writer finds the syslog socket and where registrations are stored. Never
-// installed and never read from the environment; a program has no way to move
-// its entries or registrations elsewhere.
+// installed and never read from the environment, so no configuration moves a
+// program's entries or registrations elsewhere. (They are exported only so
+// that the test programs can reach them; they are no part of the interface.)
 #ifndef BRIMSEL_EVENTLOGGER_INTERNAL_H
 #define BRIMSEL_EVENTLOGGER_INTERNAL_H
 
