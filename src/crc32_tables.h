@@ -6,7 +6,6 @@
 #ifndef BRIMSEL_SRC_CRC32_TABLES_H
 #define BRIMSEL_SRC_CRC32_TABLES_H
 
-#include <brimsel/export.h>
 
 #include <array>
 #include <cstddef>
@@ -39,7 +38,7 @@ static_assert(kCrcTables[0][255] == 0xB1F740B4u, "CRC table entry 255");
 
 // The portable path: sixteen bytes per step, then eight, four and single bytes. Exported for
 // the tests, which compare every path against a bit-by-bit reference.
-BRIMSEL_API std::uint32_t crc32Slicing(std::uint32_t crc, const unsigned char* p, std::size_t len);
+std::uint32_t crc32Slicing(std::uint32_t crc, const unsigned char* p, std::size_t len);
 
 // Polynomial arithmetic behind the carry-less multiplication path. A 32-bit
 // value stands for a polynomial over GF(2) whose coefficient of x^i is bit i;
@@ -85,13 +84,13 @@ constexpr std::size_t kCrcBulkMinimum = 256;
 enum class CrcPath { Slicing = 0, Clmul = 1, WideClmul = 2, WidestClmul = 3 };
 
 // The fastest path this processor and build offer.
-BRIMSEL_API CrcPath crc32SupportedPath();
+CrcPath crc32SupportedPath();
 // The path crc32 takes for inputs of at least kCrcBulkMinimum bytes.
-BRIMSEL_API CrcPath crc32ActivePath();
+CrcPath crc32ActivePath();
 // Test switch: crc32 uses at most `path` (and never more than the processor
 // offers), so every path is covered on any machine; CrcPath::WidestClmul
 // restores the choice by processor.
-BRIMSEL_API void limitCrc32Path(CrcPath path);
+void limitCrc32Path(CrcPath path);
 // The register over `len` >= kCrcBulkMinimum bytes by the active path.
 std::uint32_t crc32Bulk(std::uint32_t crc, const unsigned char* p, std::size_t len);
 

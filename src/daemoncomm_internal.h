@@ -2,7 +2,6 @@
 #ifndef BRIMSEL_DAEMONCOMM_INTERNAL_H
 #define BRIMSEL_DAEMONCOMM_INTERNAL_H
 
-#include <brimsel/export.h>
 
 namespace Brimsel {
 namespace detail {
@@ -10,7 +9,7 @@ namespace detail {
 // How many times DaemonComm has started the platform's sockets in this
 // process (Windows Sockets; on Linux there is nothing to start, and the
 // count is that of the one successful start all the same).
-BRIMSEL_API int socketStartCount();
+int socketStartCount();
 
 }  // namespace detail
 }  // namespace Brimsel

@@ -1,8 +1,7 @@
-// The library's table of error codes (internal; exported for the tests only).
+// The library's table of error codes (internal: the tests link it through brimsel_internal).
 #ifndef BRIMSEL_SRC_ERRORTABLE_H
 #define BRIMSEL_SRC_ERRORTABLE_H
 
-#include <brimsel/export.h>
 
 namespace Brimsel {
 namespace detail {
@@ -13,7 +12,7 @@ struct ErrorCodeEntry {
 };
 
 // The table in its fixed order, closed by an entry whose explanation is null.
-BRIMSEL_API extern const ErrorCodeEntry aErrorCodes[];
+extern const ErrorCodeEntry aErrorCodes[];
 
 }  // namespace detail
 }  // namespace Brimsel

@@ -99,7 +99,7 @@ class BRIMSEL_API DaemonComm {
   /// and starts Windows Sockets 1.1 when no DaemonComm of this process has
   /// yet. Raises nothing: a failed start is reported by connect(), and the
   /// next construction tries again.
-  explicit DaemonComm(StatusCallback statusCallback);
+  DaemonComm(StatusCallback statusCallback);
   /// Disconnects as disconnect() does and waits for the response thread, so
   /// that it never outlives the object. Raises nothing.
   virtual ~DaemonComm();

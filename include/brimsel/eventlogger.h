@@ -106,7 +106,7 @@ class BRIMSEL_API EventLogger {
   /// Opens the event source `source` on the local computer (it does not
   /// register it) and makes this logger the process-wide logger. The module
   /// handle starts null and the level LEVEL_QUIET.
-  explicit EventLogger(const std::string& source);
+  EventLogger(const std::string& source);
   /// The copy shares the event source and takes the module and the level; it
   /// does not become the process-wide logger.
   EventLogger(const EventLogger& other);

@@ -37,7 +37,7 @@ namespace Brimsel {
 class BRIMSEL_API Mutex {
  public:
   /// Sets up a free lock and keeps its own copy of `name` (may be null).
-  explicit Mutex(const char* name);
+  Mutex(const char* name);
   /// Releases the lock; no thread may own it any more.
   virtual ~Mutex();
 

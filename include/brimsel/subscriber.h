@@ -26,7 +26,7 @@ class BRIMSEL_API Subscriber {
  public:
   /// Context null; `notifyDeletes` says whether publishers tell this
   /// subscriber of their end.
-  explicit Subscriber(bool notifyDeletes = true);
+  Subscriber(bool notifyDeletes = true);
   /// The owner's `context` (publishers never look at it) and the end
   /// notification flag.
   Subscriber(void* context, bool notifyDeletes);

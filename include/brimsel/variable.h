@@ -21,7 +21,7 @@ namespace Brimsel {
 class BRIMSEL_API Variable : public Variant {
  public:
   /// An empty value (vtNone) named `name`.
-  explicit Variable(const std::string& name = std::string());
+  Variable(const std::string& name = std::string());
   /// A copy of `value` named `name`.
   Variable(const std::string& name, const Variant& value);
   /// A copy of `other`'s value and name.

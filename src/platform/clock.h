@@ -2,7 +2,6 @@
 #ifndef BRIMSEL_PLATFORM_CLOCK_H
 #define BRIMSEL_PLATFORM_CLOCK_H
 
-#include <brimsel/export.h>
 
 #include <cstdint>
 
@@ -21,14 +20,14 @@ struct ClockFields {
 };
 
 // Seconds since 1970-01-01 00:00:00 UTC.
-BRIMSEL_API std::int64_t clockSeconds();
+std::int64_t clockSeconds();
 
 // `seconds` in universal time, or in the machine's local time (daylight
 // saving included) when `local` is set. Local time follows TZ as the C
 // runtime last read it: at its first use, or when the program last called
 // tzset (_tzset on Windows). Safe to call from any thread. When the runtime cannot convert the value, every field is
 // -1, which no calendar class accepts.
-BRIMSEL_API ClockFields breakDown(std::int64_t seconds, bool local);
+ClockFields breakDown(std::int64_t seconds, bool local);
 
 }  // namespace platform
 }  // namespace Brimsel

@@ -11,7 +11,6 @@
 #ifndef BRIMSEL_PLATFORM_SOCKET_H
 #define BRIMSEL_PLATFORM_SOCKET_H
 
-#include <brimsel/export.h>
 
 #include <cstddef>
 #include <string>
@@ -21,26 +20,26 @@ namespace platform {
 
 // Starts the platform's socket layer (Windows Sockets 1.1); true when it runs.
 // Nothing to start on POSIX.
-BRIMSEL_API bool startSockets();
+bool startSockets();
 
 // A new TCP socket, or -1.
-BRIMSEL_API int tcpSocket();
+int tcpSocket();
 
 // The IPv4 address of `host` in network byte order, as 4 bytes: a dotted
 // address is taken as it is; anything else is looked up by name and the first
 // IPv4 address found is used. False when the name does not resolve.
-BRIMSEL_API bool resolveIPv4(const std::string& host, unsigned char address[4]);
+bool resolveIPv4(const std::string& host, unsigned char address[4]);
 
 // Connects `s` to `address` (network byte order) at `port` (its low 16 bits).
-BRIMSEL_API bool connectIPv4(int s, const unsigned char address[4], int port);
+bool connectIPv4(int s, const unsigned char address[4], int port);
 
 // Writes all `length` bytes, continuing partial writes. Never raises SIGPIPE.
 // True only when every byte was handed to the platform.
-BRIMSEL_API bool sendAll(int s, const char* data, std::size_t length);
+bool sendAll(int s, const char* data, std::size_t length);
 
 // Ends sending (how = 1) or both directions (how = 2).
-BRIMSEL_API void shutdownSocket(int s, int how);
-BRIMSEL_API void closeSocket(int s);
+void shutdownSocket(int s, int how);
+void closeSocket(int s);
 
 // What lets one thread end another's receive at once. Windows: a UDP socket
 // connected to itself, which receive waits on next to the connection (select
@@ -50,9 +49,9 @@ struct Waker {
   int nReceive = -1;
   int nSignal = -1;
 };
-BRIMSEL_API bool openWaker(Waker& waker);
-BRIMSEL_API void signalWaker(const Waker& waker);
-BRIMSEL_API void closeWaker(Waker& waker);
+bool openWaker(Waker& waker);
+void signalWaker(const Waker& waker);
+void closeWaker(Waker& waker);
 
 const long kRECEIVE_FAILED = -1;  // the connection failed (reset), or the wait or the count did
 const long kRECEIVE_WOKEN = -3;   // the waker was signalled, or the connection shut down here
@@ -63,23 +62,23 @@ const long kRECEIVE_WOKEN = -3;   // the waker was signalled, or the connection 
 // 0 when the peer closed the connection (on POSIX also after a shutdown
 // here: the caller tells the two apart by its own stop request),
 // kRECEIVE_FAILED or kRECEIVE_WOKEN.
-BRIMSEL_API long receive(int s, const Waker& waker, char* buffer, std::size_t capacity);
+long receive(int s, const Waker& waker, char* buffer, std::size_t capacity);
 
 // --- server side, for in-process daemons ---
 
 // A socket listening on 127.0.0.1 at a port the system chooses, which is
 // stored in `port`; -1 on failure.
-BRIMSEL_API int listenLoopback(int& port);
+int listenLoopback(int& port);
 // Accepts one connection, waiting at most `timeoutMs`; -1 on time-out or failure.
-BRIMSEL_API int acceptConnection(int listener, int timeoutMs);
+int acceptConnection(int listener, int timeoutMs);
 // Waits at most `timeoutMs` for `s` to become readable.
-BRIMSEL_API bool waitForData(int s, int timeoutMs);
+bool waitForData(int s, int timeoutMs);
 // One blocking receive: the count (> 0), 0 at the peer's close, -1 on failure.
-BRIMSEL_API long receiveBlocking(int s, char* buffer, std::size_t capacity);
+long receiveBlocking(int s, char* buffer, std::size_t capacity);
 // Turns off the small-packet delay, so that round trips are not held back.
-BRIMSEL_API void setNoDelay(int s);
+void setNoDelay(int s);
 // Closes `s` so that the peer sees a reset rather than an orderly close.
-BRIMSEL_API void closeWithReset(int s);
+void closeWithReset(int s);
 
 }  // namespace platform
 }  // namespace Brimsel

@@ -11,7 +11,11 @@ using namespace brimsel_test;
 
 namespace {
 
-HMODULE library() { return GetModuleHandleA("brimsel.dll"); }
+// The shipped DLL, loaded beside the test's own static copy of the library.
+HMODULE library() {
+  static const HMODULE module = LoadLibraryA("brimsel.dll");
+  return module;
+}
 
 std::string moduleFile(HMODULE module) {
   char path[MAX_PATH * 4];
