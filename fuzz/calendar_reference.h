@@ -1,7 +1,9 @@
 // A second reading of the calendar text forms, written the plain C way
 // (length checks, strspn, cutting the fields, atoi and strtod), that the fuzz
-// targets hold the library's hand-written readers against. It is only asked
-// about texts without NUL bytes, where C strings and std::string agree.
+// targets hold the library's hand-written readers against. Like the readers,
+// it reads a text as a C string: nothing after its first zero byte (the
+// buffers are filled with zeros from there on), while the length rules apply
+// to the whole string.
 #ifndef BRIMSEL_FUZZ_CALENDAR_REFERENCE_H
 #define BRIMSEL_FUZZ_CALENDAR_REFERENCE_H
 
@@ -25,7 +27,7 @@ struct TimeFields {
 inline bool readDate(const std::string& text, DateFields& f) {
   if (text.size() != 10) return false;
   char buffer[12];
-  std::memcpy(buffer, text.c_str(), 11);
+  std::strncpy(buffer, text.c_str(), sizeof buffer);
   if (std::strspn(buffer, "0123456789-") != std::strlen(buffer)) return false;
   if (buffer[4] != '-' || buffer[7] != '-') return false;
   buffer[4] = buffer[7] = '\0';
@@ -38,7 +40,7 @@ inline bool readDate(const std::string& text, DateFields& f) {
 inline bool readTime(const std::string& text, TimeFields& f) {
   if (text.size() < 8 || text.size() > 15) return false;
   char buffer[16];
-  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  std::strncpy(buffer, text.c_str(), sizeof buffer);
   if (std::strspn(buffer, "0123456789:.") != std::strlen(buffer)) return false;
   if (buffer[2] != ':' || buffer[5] != ':') return false;
   buffer[2] = buffer[5] = '\0';
@@ -48,16 +50,14 @@ inline bool readTime(const std::string& text, TimeFields& f) {
   return true;
 }
 
-// Where the timestamp text splits, or npos.
+// Where the timestamp text (a C string) splits, or npos.
 inline std::size_t separatorOf(const std::string& text) {
   for (char c : {' ', 'T', 'Z'}) {
-    const std::size_t at = text.find(c);
-    if (at != std::string::npos) return at;
+    const char* at = std::strchr(text.c_str(), c);
+    if (at != nullptr) return static_cast<std::size_t>(at - text.c_str());
   }
   return std::string::npos;
 }
-
-inline bool hasNul(const std::string& text) { return text.find('\0') != std::string::npos; }
 
 // Stops the run when an exception is not the one a calendar fault raises.
 inline void checkFailure(const Brimsel::Exception& e, int code, const char* legend) {

@@ -14,7 +14,7 @@ using namespace calendar_reference;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   DateFields expected{};
-  const bool referenceReads = !hasNul(text) && readDate(text, expected);
+  const bool referenceReads = readDate(text, expected);
   bool referenceValid = false;
   if (referenceReads) {
     try {
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(Brimsel::Date::fromText(printed) == d, "printed text reads back different", text);
   } catch (const Brimsel::Exception& e) {
     checkFailure(e, 1, "Invalid date");
-    require(!referenceValid || hasNul(text), "rejected what the reference accepts", text);
+    require(!referenceValid, "rejected what the reference accepts", text);
   }
   return 0;
 }

@@ -15,7 +15,7 @@ using namespace calendar_reference;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   TimeFields expected{};
-  const bool referenceReads = !hasNul(text) && readTime(text, expected);
+  const bool referenceReads = readTime(text, expected);
   const bool referenceValid = referenceReads && expected.hour >= 0 && expected.hour <= 23 && expected.minute >= 0 &&
                               expected.minute <= 59 && expected.second >= 0.0 && expected.second <= 59.0;
   try {
@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(Brimsel::Time::fromText(printed) == whole, "printed text reads back different", text);
   } catch (const Brimsel::Exception& e) {
     checkFailure(e, 2, "Invalid time");
-    require(!referenceValid || hasNul(text), "rejected what the reference accepts", text);
+    require(!referenceValid, "rejected what the reference accepts", text);
   }
   return 0;
 }

@@ -26,7 +26,7 @@ int referenceCode(const std::string& text) {
     return 1;
   }
   TimeFields t{};
-  if (!readTime(text.substr(at + 1), t)) return 2;
+  if (!readTime(std::string(text.c_str() + at + 1), t)) return 2;  // a C string, as read
   if (!(t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59 && t.second >= 0.0 && t.second <= 59.0)) {
     return 2;
   }
@@ -37,11 +37,11 @@ int referenceCode(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  const int expected = hasNul(text) ? -1 : referenceCode(text);
+  const int expected = referenceCode(text);
   try {
     const Brimsel::Timestamp t = Brimsel::Timestamp::fromText(text);
     require(t.isValid(), "accepted an invalid timestamp", text);
-    require(expected == 0 || expected == -1, "accepted what the reference rejects", text);
+    require(expected == 0, "accepted what the reference rejects", text);
     const std::string printed = t.asText();
     require(printed.size() == 19, "printed other than nineteen characters", text);
     const Brimsel::Timestamp whole(t.year(), t.month(), t.day(), t.hour(), t.minute(),
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int code = e.errorCode();
     require(code >= 1 && code <= 3, "unexpected error code", text);
     checkFailure(e, code, legends[code]);
-    require(expected == -1 || expected == code, "failed with another code than the reference", text);
+    require(expected == code, "failed with another code than the reference", text);
   }
   return 0;
 }
