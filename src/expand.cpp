@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 namespace Brimsel {
@@ -50,7 +49,7 @@ const std::size_t kAmplificationFactor = 100;
 class Expander {
  public:
   Expander(const std::string& text, const VariableMap& variables)
-      : _text(text), _variables(variables), _produced(text.size()), _inputs(text.size()), _recent() {
+      : _text(text), _variables(variables), _produced(text.size()), _inputs(text.size()) {
     _nodes.push_back(Node{nullptr, -1, 0, 1});  // the template
   }
 
@@ -150,13 +149,31 @@ class Expander {
     _pieces.pop_back();
   }
 
-  // Whether `entry` is used for the first time. A small table of recent
-  // entries keeps repeated names off the set.
+  // Whether `entry` is used for the first time: a set of the entries used so
+  // far, open addressing over a power-of-two table kept at most half full.
   bool firstUse(const Entry* entry) {
-    const std::size_t slot = (reinterpret_cast<std::uintptr_t>(entry) >> 4) % kRecent;
-    if (_recent[slot] == entry) return false;
-    _recent[slot] = entry;
-    return _used.insert(entry).second;
+    if (2 * (_usedCount + 1) > _used.size()) {
+      std::vector<const Entry*> old(_used.size() < 64 ? 64 : 2 * _used.size(), nullptr);
+      old.swap(_used);
+      for (const Entry* e : old) {
+        if (e != nullptr) place(e);
+      }
+    }
+    if (!place(entry)) return false;
+    ++_usedCount;
+    return true;
+  }
+
+  // Puts `entry` into the table unless it is there already.
+  bool place(const Entry* entry) {
+    const std::size_t mask = _used.size() - 1;
+    std::size_t slot = (reinterpret_cast<std::uintptr_t>(entry) >> 4) * 0x9E3779B97F4A7C15ull >> 20 & mask;
+    while (_used[slot] != nullptr) {
+      if (_used[slot] == entry) return false;
+      slot = (slot + 1) & mask;
+    }
+    _used[slot] = entry;
+    return true;
   }
 
   // Counts `value` put in for a reference to `entry`; stops an expansion that
@@ -221,24 +238,17 @@ class Expander {
     std::string value = found->second.toString();
     account(entry, value.size());
 
-    // Drop what the reference used up; `node` stays held meanwhile.
-    hold(node);
-    while (_pieces.size() > index + 1) popPiece();
-    if (++close == textOf(_pieces[index]).size()) {
-      popPiece();
-    } else {
-      _pieces[index].pos = close;
-    }
-
     const bool joinsDollar = !_out.empty() && _out.back() == '$';
     if (!joinsDollar && value.find('$') == std::string::npos) {
       // Nothing in this text can open a reference: it is final as it is.
+      consume(index, close);
       _out += value;
-      drop(node);
       return;
     }
-    if (!value.empty()) _pieces.push_back(Piece{std::move(value), false, 0, newNode(entry, node)});
-    drop(node);
+    // The new node holds `node` while the pieces the reference used up go.
+    const int child = value.empty() ? 0 : newNode(entry, node);
+    consume(index, close);
+    if (!value.empty()) _pieces.push_back(Piece{std::move(value), false, 0, child});
     if (joinsDollar) {
       // Scan the "$" before the replaced reference again: it may now open one.
       _out.pop_back();
@@ -247,7 +257,16 @@ class Expander {
     }
   }
 
-  static const std::size_t kRecent = 256;
+  // Drops the pieces above `index` and what the reference used of the piece
+  // at `index`, through its ")" at `close`.
+  void consume(std::size_t index, std::string::size_type close) {
+    while (_pieces.size() > index + 1) popPiece();
+    if (++close == textOf(_pieces[index]).size()) {
+      popPiece();
+    } else {
+      _pieces[index].pos = close;
+    }
+  }
 
   const std::string& _text;
   const VariableMap& _variables;
@@ -258,8 +277,8 @@ class Expander {
   int _dollarNode = 0;     // the node of the "$" at the end of _out, if there is one
   std::size_t _produced;
   std::size_t _inputs;
-  std::unordered_set<const Entry*> _used;
-  const Entry* _recent[kRecent];
+  std::vector<const Entry*> _used;  // the entries used so far (see firstUse)
+  std::size_t _usedCount = 0;
 };
 
 }  // namespace
