@@ -12,45 +12,23 @@
 #include <vector>
 
 #include "daemoncomm_internal.h"
+#include "decimal.h"
+#include "errors.h"
 #include "platform/socket.h"
 
 namespace Brimsel {
 
 namespace {
 
-// The source file named in the exceptions raised and reported here: a fixed
-// name rather than the build's path, so that the text is the same wherever
-// the library was built.
-const char* const kSourceFile = "daemoncomm.cpp";
-
 const char kTerminator = '\x04';
 
 // Each read asks for up to this much; the buffer is reused from read to read.
 const std::size_t kReadSize = 256 * 1024;
 
-// atoi without its undefined overflow: leading white space, one sign, then
-// decimal digits up to the first other byte; no digits give 0; values beyond
-// the range of int are clamped to it.
-int readPort(const std::string& text, std::size_t from) {
-  std::size_t i = from;
-  const std::size_t n = text.size();
-  while (i < n && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  bool negative = false;
-  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  long long value = 0;
-  for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
-    if (value <= static_cast<long long>(INT_MAX) + 1) value = value * 10 + (text[i] - '0');
-  }
-  if (negative) value = -value;
-  if (value > INT_MAX) return INT_MAX;
-  if (value < INT_MIN) return INT_MIN;
-  return static_cast<int>(value);
-}
-
-std::atomic<int> nSocketStarts(0);
+std::atomic<int> socketStarts(0);
 
 [[noreturn]] void failConnect(int line, const char* legend) {
-  throw Exception(kSourceFile, line, 1001, false, legend);
+  throw Exception(detail::baseName(__FILE__), line, detail::kConnectFailed, false, legend);
 }
 
 // The object whose response thread this is, on a response thread; null on
@@ -80,7 +58,7 @@ class OwnedSocket {
 
 std::atomic<bool> DaemonComm::_bWSStarted(false);
 
-int detail::socketStartCount() { return nSocketStarts.load(); }
+int detail::socketStartCount() { return socketStarts.load(); }
 
 // One connection. The socket and the wake-up channel stay open until the
 // thread has been joined and the last sender has left, so that no thread ever
@@ -120,7 +98,7 @@ DaemonComm::DaemonComm(StatusCallback statusCallback)
     static std::mutex startGuard;
     std::lock_guard<std::mutex> guard(startGuard);
     if (!_bWSStarted.load() && platform::startSockets()) {
-      ++nSocketStarts;
+      ++socketStarts;
       _bWSStarted.store(true);
     }
   }
@@ -172,7 +150,8 @@ bool DaemonComm::parse(const std::string& s) {
   if (q < p + 3) return false;
   _strProtocol.assign(s, start, p - start);
   _strHost.assign(s, p + 3, q - p - 3);
-  _nPort = readPort(s, q + 1);
+  // atoi's reading, without its undefined overflow: clamped to int.
+  _nPort = detail::readAtoi(s.data() + q + 1, s.data() + s.size());
   _bParsed = true;
   return true;
 }
@@ -344,7 +323,7 @@ bool DaemonComm::send(const std::string& message) {
 
 bool DaemonComm::createPingRequest() {
   if (_nSocket.load() == -1)
-    throw Exception(kSourceFile, __LINE__, 1002, false, "Client is not connected to daemon");
+    throw Exception(BRIMSEL_HERE, detail::kNotConnected, false, "Client is not connected to daemon");
   _ePingStatus = PING_REQUESTED;
   return true;
 }
@@ -430,12 +409,12 @@ void DaemonComm::responseThread(Link* link) {
       // brought after it is dropped with the connection.
       Mutex::Lock guard(_mxStop, "DaemonComm::responseThread");
       if (link->stop) break;
-      if (n == platform::kRECEIVE_WOKEN) continue;
+      if (n == platform::kReceiveWoken) continue;
       if (n <= 0) {
         lose(link);
         if (_pfnStatus != nullptr) {
           std::ostringstream text;
-          text << Exception(kSourceFile, __LINE__, 1002, true, "Server connection terminated unexpectedly");
+          text << Exception(BRIMSEL_HERE, detail::kNotConnected, true, "Server connection terminated unexpectedly");
           report(FAILURE, text.str());
         }
         break;

@@ -2,39 +2,37 @@
 
 #include <ostream>
 
-#include "errortable.h"
+#include "errors.h"
 
 namespace Brimsel {
 namespace detail {
 
-// Programs that use the library raise the codes it does not raise itself, so
-// every entry stays even where nothing here refers to it.
-const ErrorCodeEntry aErrorCodes[] = {
-    {0, "See legend"},
-    {1, "Improperly constructed exception"},
-    {2, "Unknown"},
-    {3, "Not Implemented"},
-    {1001, "Failed to connect to daemon"},
-    {1002, "Daemon is not connected"},
-    {1003, "Daemon rejected authentication"},
-    {2001, "Expected node not found in XML"},
-    {2002, "Expected column not found in row"},
-    {3001, "Bad substitution template."},
-    {3002, "No such variable."},
-    {4001, "Failed to create path."},
-    {4100, "Failed to load shared object."},
-    {4101, "Failed to locate symbol."},
-    {4200, "Semaphore wait failed."},
-    {4201, "Unknown/undocumented MS return code."},
-    {4300, "Invalid Type."},
-    {4301, "Type Mismatch."},
-    {4302, "Coersion failed."},
-    {0, nullptr},
+const ErrorCodeEntry kErrorCodes[] = {
+    {kSeeLegend, "See legend"},
+    {kImproperlyConstructed, "Improperly constructed exception"},
+    {kUnknown, "Unknown"},
+    {kNotImplemented, "Not Implemented"},
+    {kConnectFailed, "Failed to connect to daemon"},
+    {kNotConnected, "Daemon is not connected"},
+    {kAuthenticationRejected, "Daemon rejected authentication"},
+    {kXmlNodeMissing, "Expected node not found in XML"},
+    {kColumnMissing, "Expected column not found in row"},
+    {kBadTemplate, "Bad substitution template."},
+    {kNoSuchVariable, "No such variable."},
+    {kCreatePathFailed, "Failed to create path."},
+    {kLoadFailed, "Failed to load shared object."},
+    {kSymbolMissing, "Failed to locate symbol."},
+    {kWaitFailed, "Semaphore wait failed."},
+    {kUnknownWaitResult, "Unknown/undocumented MS return code."},
+    {kInvalidType, "Invalid Type."},
+    {kTypeMismatch, "Type Mismatch."},
+    {kCoercionFailed, "Coersion failed."},
+    {kSeeLegend, nullptr},
 };
 
 }  // namespace detail
 
-Exception::Exception() : _nLine(-1), _nCode(1), _bFatal(true) {}
+Exception::Exception() : _nLine(-1), _nCode(detail::kImproperlyConstructed), _bFatal(true) {}
 
 Exception::Exception(const std::string& file, int line, int code, bool fatal,
                      const std::string& legend)
@@ -60,9 +58,9 @@ Exception::~Exception() = default;
 
 const std::string Exception::explainErrorCode(int code) {
   // A linear walk that stops at the closing entry; the order is not relied on.
-  const detail::ErrorCodeEntry* p = detail::aErrorCodes;
-  while (p->pszExplanation != nullptr && p->nCode != code) ++p;
-  return p->pszExplanation != nullptr ? std::string(p->pszExplanation) : std::string();
+  const detail::ErrorCodeEntry* p = detail::kErrorCodes;
+  while (p->explanation != nullptr && p->code != code) ++p;
+  return p->explanation != nullptr ? std::string(p->explanation) : std::string();
 }
 
 }  // namespace Brimsel

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "errors.h"
+
 namespace Brimsel {
 
 namespace {
 
-const int nBAD_TEMPLATE = 3001;
-const int nNO_SUCH_VARIABLE = 3002;
 
 // Expanding means: find the leftmost "$(" in the text, replace the reference
 // through its first ")" by the value's text, and start again at the front,
@@ -101,7 +101,7 @@ class Expander {
   const std::string& textOf(const Piece& p) const { return p.isTemplate ? _text : p.own; }
 
   [[noreturn]] void badTemplate(int line) const {
-    throw Exception(__FILE__, line, nBAD_TEMPLATE, false, _text);
+    throw Exception(detail::baseName(__FILE__), line, detail::kBadTemplate, false, _text);
   }
 
   void hold(int node) { ++_nodes[static_cast<std::size_t>(node)].refs; }
@@ -231,7 +231,7 @@ class Expander {
 
     const VariableMap::const_iterator found = _variables.find(name);
     if (found == _variables.end()) {
-      throw Exception(__FILE__, __LINE__, nNO_SUCH_VARIABLE, false, name);
+      throw Exception(BRIMSEL_HERE, detail::kNoSuchVariable, false, name);
     }
     const Entry* entry = &*found;
     if (expanding(node, entry)) badTemplate(__LINE__);

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "errors.h"
+
 namespace Brimsel {
 
 namespace {
@@ -77,7 +79,7 @@ Publisher::~Publisher() {
 }
 
 void Publisher::addSubscriber(Subscriber* subscriber) {
-  if (subscriber == nullptr) throw Exception(__FILE__, __LINE__, 0, false, "Null subscriber.");
+  if (subscriber == nullptr) throw Exception(BRIMSEL_HERE, detail::kSeeLegend, false, "Null subscriber.");
   Mutex::Lock lock(_mx, "Publisher::addSubscriber");
   if (_bDestroying.load(std::memory_order_relaxed)) return;
   const auto inserted = _subscribers.insert(subscriber);

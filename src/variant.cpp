@@ -10,33 +10,31 @@
 #include <string_view>
 #include <system_error>
 
+#include "decimal.h"
+#include "errors.h"
+
 namespace Brimsel {
 
 namespace {
 
-const int nINVALID_TYPE = 4300;
-const int nTYPE_MISMATCH = 4301;
-const int nCOERSION_FAILED = 4302;
+using detail::isDigit;
+using detail::isSpace;
 
-const char* const aKindWords[] = {"None", "int", "double", "string", "Date", "Time", "Timestamp", "Binary"};
+const char* const kKindWords[] = {"None", "int", "double", "string", "Date", "Time", "Timestamp", "Binary"};
 
 std::string kindWord(Variant::VariantType t) {
   const auto i = static_cast<unsigned int>(t);
-  return i < 8 ? aKindWords[i] : std::to_string(i);
+  return i < 8 ? kKindWords[i] : std::to_string(i);
 }
 
-[[noreturn]] void raiseError(int line, int code, const std::string& legend) {
-  throw Exception(__FILE__, line, code, false, legend);
+[[noreturn]] void raiseError(int line, detail::ErrorCode code, const std::string& legend) {
+  throw Exception(detail::baseName(__FILE__), line, code, false, legend);
 }
 
 [[noreturn]] void mismatch(int line, Variant::VariantType from, Variant::VariantType to) {
-  raiseError(line, nTYPE_MISMATCH, kindWord(from) + " > " + kindWord(to));
+  raiseError(line, detail::kTypeMismatch, kindWord(from) + " > " + kindWord(to));
 }
 
-// White space as isspace() has it in the "C" locale: the reading below must
-// not depend on the program's locale.
-inline bool isCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 inline bool isHexDigit(char c) {
   return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
@@ -51,20 +49,7 @@ bool startsWithNoCase(const char* p, const char* end, const char* word) {
 // atoi's reading (white space, sign, digits up to the first other character,
 // trailing text ignored), except that a number beyond int saturates instead
 // of being undefined.
-int textToInt(const std::string& text) {
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  while (p != end && isCSpace(*p)) ++p;
-  bool negative = false;
-  if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-  const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
-  long long value = 0;
-  for (; p != end && isDigit(*p); ++p) {
-    value = value * 10 + (*p - '0');
-    if (value > limit) value = limit;  // keeps reading the digits, value stays put
-  }
-  return static_cast<int>(negative ? -value : value);
-}
+int textToInt(const std::string& text) { return detail::readAtoi(text.data(), text.data() + text.size()); }
 
 // For a number that from_chars finds out of range: true when it overflows
 // (its magnitude is at least 1), false when it underflows to zero. For
@@ -107,7 +92,7 @@ bool overflows(const char* p, const char* end, bool hex) {
 double textToDouble(const std::string& text) {
   const char* p = text.data();
   const char* const end = p + text.size();
-  while (p != end && isCSpace(*p)) ++p;
+  while (p != end && isSpace(*p)) ++p;
   bool negative = false;
   if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
   // from_chars takes a sign of its own; strtod takes only one.
@@ -269,7 +254,7 @@ Variant& Variant::operator=(const Variant& other) {
 }
 
 Variant::VariantType Variant::typeFromInt(int n) {
-  if (n < 0 || n > 7) raiseError(__LINE__, nINVALID_TYPE, intToText(n));
+  if (n < 0 || n > 7) raiseError(__LINE__, detail::kInvalidType, intToText(n));
   return static_cast<VariantType>(n);
 }
 
@@ -277,8 +262,8 @@ Variant::VariantType Variant::typeFromText(const std::string& text) {
   try {
     return typeFromInt(textToInt(text));
   } catch (const Exception& e) {
-    if (e.errorCode() != nINVALID_TYPE) throw;
-    raiseError(__LINE__, nINVALID_TYPE, text);
+    if (e.errorCode() != detail::kInvalidType) throw;
+    raiseError(__LINE__, detail::kInvalidType, text);
   }
 }
 
@@ -337,7 +322,7 @@ Date Variant::toDate() const {
       try {
         return Date::fromText(_strValue);
       } catch (const Exception&) {
-        raiseError(__LINE__, nTYPE_MISMATCH, _strValue + " > Date");
+        raiseError(__LINE__, detail::kTypeMismatch, _strValue + " > Date");
       }
     case vtDate:
       return makeDate(_date);
@@ -355,7 +340,7 @@ Time Variant::toTime() const {
       try {
         return Time::fromText(_strValue);
       } catch (const Exception&) {
-        raiseError(__LINE__, nTYPE_MISMATCH, _strValue + " > Time");
+        raiseError(__LINE__, detail::kTypeMismatch, _strValue + " > Time");
       }
     case vtTime:
       return makeTime(_time);
@@ -373,7 +358,7 @@ Timestamp Variant::toTimestamp() const {
       try {
         return Timestamp::fromText(_strValue);
       } catch (const Exception&) {
-        raiseError(__LINE__, nTYPE_MISMATCH, _strValue + " > Timestamp");
+        raiseError(__LINE__, detail::kTypeMismatch, _strValue + " > Timestamp");
       }
     case vtTimestamp:
       return makeTimestamp(_timestamp);
@@ -412,7 +397,7 @@ Variant Variant::coerce(const Variant& value, VariantType type) {
         mismatch(__LINE__, value._eType, vtNone);
     }
   } catch (const Exception& e) {
-    raiseError(__LINE__, nCOERSION_FAILED, e.legend());
+    raiseError(__LINE__, detail::kCoercionFailed, e.legend());
   }
 }
 

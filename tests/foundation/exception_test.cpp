@@ -5,7 +5,7 @@
 #include <sstream>
 #include <type_traits>
 
-#include "errortable.h"
+#include "errors.h"
 
 using Brimsel::Exception;
 
@@ -50,13 +50,13 @@ TEST(ExceptionTable, HoldsEveryCodeInOrderAndIsClosed) {
   std::size_t i = 0;
   for (const auto& [code, text] : expected) {
     SCOPED_TRACE(code);
-    const Brimsel::detail::ErrorCodeEntry& entry = Brimsel::detail::aErrorCodes[i++];
-    ASSERT_NE(entry.pszExplanation, nullptr);
-    EXPECT_EQ(entry.nCode, code);
-    EXPECT_STREQ(entry.pszExplanation, text);
+    const Brimsel::detail::ErrorCodeEntry& entry = Brimsel::detail::kErrorCodes[i++];
+    ASSERT_NE(entry.explanation, nullptr);
+    EXPECT_EQ(entry.code, code);
+    EXPECT_STREQ(entry.explanation, text);
     EXPECT_EQ(Exception::explainErrorCode(code), text);
   }
-  EXPECT_EQ(Brimsel::detail::aErrorCodes[i].pszExplanation, nullptr);
+  EXPECT_EQ(Brimsel::detail::kErrorCodes[i].explanation, nullptr);
   for (int code : {5, -1, 4, 999, 1004, 4303, 2147483647, -2147483647 - 1})
     EXPECT_EQ(Exception::explainErrorCode(code), "") << code;
 }
