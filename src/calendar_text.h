@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "decimal.h"
+
 namespace Brimsel {
 namespace detail {
 
@@ -30,27 +32,9 @@ inline char* putTwoDigits(char* out, unsigned value) {  // value < 100
   return out + 2;
 }
 
-// printf "%0<width>i" of any int: at least `width` characters, the sign
-// counting as one of them. Writes at most 11 + width characters.
-inline char* putPadded(char* out, int value, int width) {
-  const bool negative = value < 0;
-  // Unsigned negation is defined for INT_MIN too.
-  unsigned magnitude = negative ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
-  char digits[10];
-  int count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + magnitude % 10u);
-    magnitude /= 10u;
-  } while (magnitude != 0u);
-  if (negative) *out++ = '-';
-  for (int pad = width - count - (negative ? 1 : 0); pad > 0; --pad) *out++ = '0';
-  while (count > 0) *out++ = digits[--count];
-  return out;
-}
-
 inline char* putField2(char* out, int value) {  // "%02i"
   if (static_cast<unsigned>(value) < 100u) return putTwoDigits(out, static_cast<unsigned>(value));
-  return putPadded(out, value, 2);
+  return writePadded(out, value, 2);
 }
 
 // "%04i-%02i-%02i"; at most 17 characters.
@@ -59,7 +43,7 @@ inline char* putDate(char* out, int year, int month, int day) {
     out = putTwoDigits(out, static_cast<unsigned>(year) / 100u);
     out = putTwoDigits(out, static_cast<unsigned>(year) % 100u);
   } else {
-    out = putPadded(out, year, 4);
+    out = writePadded(out, year, 4);
   }
   *out++ = '-';
   out = putField2(out, month);
@@ -75,8 +59,6 @@ inline char* putTime(char* out, int hour, int minute, int second) {
   *out++ = ':';
   return putField2(out, second);
 }
-
-inline bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10u; }
 
 // What each byte may be in the text forms, one bit per use.
 enum : unsigned char { kDateChar = 1, kTimeChar = 2 };
@@ -99,19 +81,9 @@ inline bool allOfClass(const char* text, std::size_t size, unsigned char charCla
   return all != 0;
 }
 
-// The atoi rule over [p, end): an optional '-', then digits up to the first
-// other character; no digits read as 0. Fields are at most four characters,
-// so nothing overflows.
-inline int readInteger(const char* p, const char* end) {
-  bool negative = false;
-  if (p < end && *p == '-') {
-    negative = true;
-    ++p;
-  }
-  int value = 0;
-  for (; p < end && isDigit(*p); ++p) value = value * 10 + (*p - '0');
-  return negative ? -value : value;
-}
+// The atoi rule over [p, end): the fields hold no white space (nor '+'),
+// so the sign-and-digits part of it. Fields are at most four characters.
+inline int readInteger(const char* p, const char* end) { return readSigned(p, end); }
 
 // The strtod rule over [p, end) for text made of digits, ':' and '.': digits,
 // at most one '.', then digits, up to the first character that cannot
@@ -136,7 +108,7 @@ inline double readDecimal(const char* p, const char* end) {
 
 // How much of the `size` bytes at `text` a C string holds: the bytes before
 // the first zero byte. Nothing after it is read.
-inline std::size_t cLength(const char* text, std::size_t size) {
+inline std::size_t cStringLength(const char* text, std::size_t size) {
   const void* zero = std::memchr(text, '\0', size);
   return zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - text) : size;
 }
@@ -146,7 +118,7 @@ inline std::size_t cLength(const char* text, std::size_t size) {
 // field). False on any fault; the values are then unset.
 inline bool readDateText(const char* text, std::size_t size, int& year, int& month, int& day) {
   if (size != 10) return false;
-  const std::size_t length = cLength(text, size);
+  const std::size_t length = cStringLength(text, size);
   if (!allOfClass(text, length, kDateChar)) return false;
   if (length <= 7 || text[4] != '-' || text[7] != '-') return false;
   year = readInteger(text, text + 4);
@@ -160,7 +132,7 @@ inline bool readDateText(const char* text, std::size_t size, int& year, int& mon
 // the strtod rule (a zero byte ends a field).
 inline bool readTimeText(const char* text, std::size_t size, int& hour, int& minute, double& second) {
   if (size < 8 || size > 15) return false;
-  const std::size_t length = cLength(text, size);
+  const std::size_t length = cStringLength(text, size);
   if (!allOfClass(text, length, kTimeChar)) return false;
   if (length <= 5 || text[2] != ':' || text[5] != ':') return false;
   hour = readInteger(text, text + 2);

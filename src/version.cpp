@@ -1,7 +1,8 @@
 #include <brimsel/version.h>
 
-#include <climits>
 #include <cstddef>
+
+#include "decimal.h"
 
 #if !defined(BRIMSEL_VERSION_MAJOR) || !defined(BRIMSEL_VERSION_MINOR) || \
     !defined(BRIMSEL_VERSION_PATCH) || !defined(BRIMSEL_VERSION_TWEAK)
@@ -18,8 +19,6 @@ int sign(int mine, int other) {
   if (other < mine) return -1;
   return 0;
 }
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
@@ -89,38 +88,34 @@ std::string Version::textLS() const {
 Version Version::fromText(const std::string& text) {
   // Only the first 128 characters count, and a zero byte ends the text early,
   // as it would for the C string this form often comes from.
-  const std::size_t nLimit = 128;
-  std::size_t nEnd = text.find('\0');
-  if (nEnd == std::string::npos || nEnd > nLimit) nEnd = text.size() < nLimit ? text.size() : nLimit;
+  const std::size_t kLimit = 128;
+  std::size_t length = text.find('\0');
+  if (length == std::string::npos || length > kLimit) length = text.size() < kLimit ? text.size() : kLimit;
 
-  int anParts[4] = {-1, -1, -1, -1};
-  std::size_t i = 0;
-  for (int nPart = 0; nPart < 4; ++nPart) {
-    while (i < nEnd && !isDigit(text[i])) ++i;
-    if (i == nEnd) break;
-    int n = 0;
-    for (; i < nEnd && isDigit(text[i]); ++i) {
-      const int d = text[i] - '0';
-      // Saturate instead of overflowing: the rest of the run is still consumed.
-      n = n > (INT_MAX - d) / 10 ? INT_MAX : n * 10 + d;
-    }
-    anParts[nPart] = n;
+  int parts[4] = {-1, -1, -1, -1};
+  const char* p = text.data();
+  const char* const end = p + length;
+  for (int& part : parts) {
+    while (p != end && !detail::isDigit(*p)) ++p;
+    if (p == end) break;
+    // A run of digits, never signed (the sign before it was skipped);
+    // saturated at the largest int, the rest of the run still consumed.
+    part = detail::readSigned(p, end);
   }
-  return Version(anParts[0], anParts[1], anParts[2], anParts[3]);
+  return Version(parts[0], parts[1], parts[2], parts[3]);
 }
 
 // Function-local statics: built once on first use, thread-safely (the
 // language guarantees it), and destroyed when the library is unloaded.
 const std::string& product() {
-  static const std::string strProduct("Brimsel Foundation Class Library");
-  return strProduct;
+  static const std::string name("Brimsel Foundation Class Library");
+  return name;
 }
 
 const std::string& copyright() {
   // The same wording as the LegalCopyright of the Windows version resource.
-  static const std::string strCopyright(
-      "Copyright (c) 2026 the Brimsel Foundation Class Library developers");
-  return strCopyright;
+  static const std::string notice("Copyright (c) 2026 the Brimsel Foundation Class Library developers");
+  return notice;
 }
 
 const Version& version() {
