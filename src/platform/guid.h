@@ -1,4 +1,4 @@
-// The system's identifier services behind Brimsel::Guid.
+// The system's source of new identifiers behind Brimsel::Guid.
 #ifndef BRIMSEL_PLATFORM_GUID_H
 #define BRIMSEL_PLATFORM_GUID_H
 
@@ -9,17 +9,11 @@
 namespace Brimsel {
 namespace platform {
 
-// Fills `guid` with a new identifier. On failure returns false and leaves a
-// description of the cause in `strWhy`.
-bool createGuid(_GUID& guid, std::string& strWhy);
-
-// Reads the 36-character text form from the zero-terminated `pszText`.
-// Returns false, with `guid` all zeros, for any other text.
-bool parseGuid(const char* pszText, _GUID& guid);
-
-// -1, 0 or +1 as `a` orders before, equal to or after `b`: Data1, Data2 and
-// Data3 as unsigned numbers, then the bytes of Data4 in order.
-int compareGuids(const _GUID& a, const _GUID& b);
+// Fills `guid` with a new identifier (Windows: UuidCreate; elsewhere a random
+// version-4 identifier from the kernel's random source). On failure returns
+// false and leaves a description of the cause in `why`. Reading the text form
+// and ordering identifiers need no system: Guid does both itself.
+bool createGuid(_GUID& guid, std::string& why);
 
 }  // namespace platform
 }  // namespace Brimsel

@@ -1,5 +1,4 @@
-// Identifiers on Windows: the RPC runtime's UuidCreate, UuidFromStringA and
-// UuidCompare (rpcrt4).
+// New identifiers on Windows: the RPC runtime's UuidCreate (rpcrt4).
 #include <windows.h>
 #include <rpc.h>
 
@@ -10,26 +9,13 @@
 namespace Brimsel {
 namespace platform {
 
-bool createGuid(_GUID& guid, std::string& strWhy) {
+bool createGuid(_GUID& guid, std::string& why) {
   const RPC_STATUS status = UuidCreate(&guid);
   // RPC_S_UUID_LOCAL_ONLY is still a good random identifier on every version
   // of Windows this library runs on; anything else is a failure.
   if (status == RPC_S_OK || status == RPC_S_UUID_LOCAL_ONLY) return true;
-  strWhy = "UuidCreate failed with status " + std::to_string(static_cast<long>(status));
+  why = "UuidCreate failed with status " + std::to_string(static_cast<long>(status));
   return false;
-}
-
-bool parseGuid(const char* pszText, _GUID& guid) {
-  const RPC_STATUS status =
-      UuidFromStringA(reinterpret_cast<RPC_CSTR>(const_cast<char*>(pszText)), &guid);
-  if (status == RPC_S_OK) return true;
-  guid = GUID();
-  return false;
-}
-
-int compareGuids(const _GUID& a, const _GUID& b) {
-  RPC_STATUS status = RPC_S_OK;
-  return UuidCompare(const_cast<UUID*>(&a), const_cast<UUID*>(&b), &status);
 }
 
 }  // namespace platform
