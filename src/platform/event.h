@@ -5,14 +5,13 @@
 namespace Brimsel {
 namespace platform {
 
-// Results of eventWait, with the values Windows gives them on every platform,
-// so that one table in the class above maps them.
-constexpr unsigned long nWAIT_OBJECT_0 = 0;
-constexpr unsigned long nWAIT_ABANDONED = 0x80;
-constexpr unsigned long nWAIT_TIMEOUT = 0x102;
-constexpr unsigned long nWAIT_FAILED = 0xFFFFFFFFul;
-// A timeout of this many milliseconds waits without limit.
-constexpr unsigned long nWAIT_INFINITE = 0xFFFFFFFFul;
+// How a wait on an event ended: the signal came, the time ran out, the
+// system reported the wait abandoned or failed, or it gave a result of no
+// known meaning.
+enum class WaitResult { signalled, timedOut, abandoned, failed, unknown };
+
+// A timeout of this many milliseconds (or more) waits without limit.
+constexpr unsigned long kWaitForever = 0xFFFFFFFFul;
 
 struct Event;
 
@@ -24,10 +23,9 @@ void eventClose(Event* event);
 // event signalled (it stays so when it already was), and the next wait
 // consumes the signal.
 void eventSet(Event* event);
-// Waits up to `timeoutMs` for the event: nWAIT_INFINITE (or more) waits
-// without limit, 0 only tests. Returns one of the nWAIT_ codes, or whatever
-// other code the OS gave; a null event gives nWAIT_FAILED.
-unsigned long eventWait(Event* event, unsigned long timeoutMs);
+// Waits up to `timeoutMs` for the event: kWaitForever (or more) waits without
+// limit, 0 only tests. A null event gives WaitResult::failed.
+WaitResult eventWait(Event* event, unsigned long timeoutMs);
 
 #if !defined(_WIN32)
 // How many threads wait on `event` right now.

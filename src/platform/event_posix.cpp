@@ -99,19 +99,19 @@ void eventSet(Event* e) {
   pthread_mutex_unlock(&e->mx);
 }
 
-unsigned long eventWait(Event* e, unsigned long timeoutMs) {
-  if (e == nullptr || pthread_mutex_lock(&e->mx) != 0) return nWAIT_FAILED;
-  unsigned long result = nWAIT_TIMEOUT;
+WaitResult eventWait(Event* e, unsigned long timeoutMs) {
+  if (e == nullptr || pthread_mutex_lock(&e->mx) != 0) return WaitResult::failed;
+  WaitResult result = WaitResult::timedOut;
   if (e->signalled) {
     e->signalled = false;
-    result = nWAIT_OBJECT_0;
+    result = WaitResult::signalled;
   } else if (timeoutMs > 0) {
     Waiter self = {nullptr, e->last, false};
     if (e->last != nullptr) e->last->next = &self; else e->first = &self;
     e->last = &self;
     ++e->waiting;
     int rc = 0;
-    if (timeoutMs >= nWAIT_INFINITE) {
+    if (timeoutMs >= kWaitForever) {
       while (!self.released && rc == 0) rc = pthread_cond_wait(&e->cv, &e->mx);
     } else {
       timespec deadline;
@@ -121,13 +121,13 @@ unsigned long eventWait(Event* e, unsigned long timeoutMs) {
       while (!self.released && rc == 0) rc = pthread_cond_timedwait(&e->cv, &e->mx, &deadline);
     }
     if (self.released) {
-      result = nWAIT_OBJECT_0;
+      result = WaitResult::signalled;
     } else {
       // Timed out (or failed) before any signal chose this waiter.
       if (self.prev != nullptr) self.prev->next = self.next; else e->first = self.next;
       if (self.next != nullptr) self.next->prev = self.prev; else e->last = self.prev;
       --e->waiting;
-      if (rc != ETIMEDOUT) result = nWAIT_FAILED;
+      if (rc != ETIMEDOUT) result = WaitResult::failed;
     }
   }
   pthread_mutex_unlock(&e->mx);

@@ -5,9 +5,7 @@
 namespace Brimsel {
 namespace platform {
 
-static_assert(nWAIT_OBJECT_0 == WAIT_OBJECT_0 && nWAIT_ABANDONED == WAIT_ABANDONED &&
-                  nWAIT_TIMEOUT == WAIT_TIMEOUT && nWAIT_FAILED == WAIT_FAILED && nWAIT_INFINITE == INFINITE,
-              "wait codes must be the platform's own");
+static_assert(kWaitForever == INFINITE, "one value means no time limit");
 
 // The Event pointer is the event's HANDLE itself.
 namespace {
@@ -26,8 +24,14 @@ void eventClose(Event* event) {
 void eventSet(Event* event) { SetEvent(asHandle(event)); }
 
 // A null handle is passed on as it is: WaitForSingleObject answers WAIT_FAILED.
-unsigned long eventWait(Event* event, unsigned long timeoutMs) {
-  return WaitForSingleObject(asHandle(event), static_cast<DWORD>(timeoutMs));
+WaitResult eventWait(Event* event, unsigned long timeoutMs) {
+  switch (WaitForSingleObject(asHandle(event), static_cast<DWORD>(timeoutMs))) {
+    case WAIT_OBJECT_0: return WaitResult::signalled;
+    case WAIT_ABANDONED: return WaitResult::abandoned;
+    case WAIT_TIMEOUT: return WaitResult::timedOut;
+    case WAIT_FAILED: return WaitResult::failed;
+    default: return WaitResult::unknown;
+  }
 }
 
 }  // namespace platform

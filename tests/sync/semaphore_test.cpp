@@ -59,21 +59,22 @@ TEST(Semaphore, ALongWaitReturnsWhenAnotherThreadSignals) {
 }
 
 TEST(Semaphore, MapsEveryPlatformResultAsItsTableSays) {
-  EXPECT_TRUE(semaphoreWaitOutcome(0));
-  EXPECT_FALSE(semaphoreWaitOutcome(0x102));
+  using Brimsel::platform::WaitResult;
+  EXPECT_TRUE(semaphoreWaitOutcome(WaitResult::signalled));
+  EXPECT_FALSE(semaphoreWaitOutcome(WaitResult::timedOut));
   const struct {
-    unsigned long result;
+    WaitResult result;
     int code;
     const char* legend;
-  } raised[] = {{0x80, 4200, "Abandoned."}, {0xFFFFFFFFul, 4200, "Failed."}, {1, 4201, ""}, {0x81, 4201, ""},
-                {0x103, 4201, ""}};
+  } raised[] = {{WaitResult::abandoned, 4200, "Abandoned."}, {WaitResult::failed, 4200, "Failed."},
+                {WaitResult::unknown, 4201, ""}};
   for (const auto& r : raised) {
     try {
       semaphoreWaitOutcome(r.result);
-      ADD_FAILURE() << r.result << " must raise";
+      ADD_FAILURE() << static_cast<int>(r.result) << " must raise";
     } catch (const Exception& e) {
-      EXPECT_EQ(e.errorCode(), r.code) << r.result;
-      EXPECT_EQ(e.legend(), r.legend) << r.result;
+      EXPECT_EQ(e.errorCode(), r.code);
+      EXPECT_EQ(e.legend(), r.legend);
       EXPECT_FALSE(e.isFatal());
       EXPECT_NE(e.file().find("semaphore"), std::string::npos);
     }

@@ -34,13 +34,13 @@ TEST(EventWaiters, BackToBackSignalsReleaseAsManyBlockedWaiters) {
       std::vector<std::thread> waiters;
       for (unsigned long i = 0; i < n; ++i) {
         waiters.emplace_back([&] {
-          if (eventWait(e, 5000) == nWAIT_OBJECT_0) ++released;
+          if (eventWait(e, 5000) == WaitResult::signalled) ++released;
         });
       }
       ASSERT_TRUE(blockedWithin(e, n));
       for (unsigned long i = 0; i < n; ++i) eventSet(e);
       // A test that arrives now finds nothing: every signal went to a waiter.
-      const unsigned long stolen = eventWait(e, 0) == nWAIT_OBJECT_0 ? 1 : 0;
+      const unsigned long stolen = eventWait(e, 0) == WaitResult::signalled ? 1 : 0;
       for (std::thread& t : waiters) t.join();
       eventClose(e);
       ASSERT_EQ(n, released.load()) << n << " waiters, round " << round;
@@ -53,10 +53,10 @@ TEST(EventWaiters, ASignalWithoutWaitersStaysSetAndSignalsCollapse) {
   Event* e = eventCreate();
   eventSet(e);
   eventSet(e);
-  std::thread late([&] { EXPECT_EQ(nWAIT_OBJECT_0, eventWait(e, 5000)); });
+  std::thread late([&] { EXPECT_EQ(WaitResult::signalled, eventWait(e, 5000)); });
   late.join();
-  EXPECT_EQ(nWAIT_TIMEOUT, eventWait(e, 0));
-  EXPECT_EQ(nWAIT_TIMEOUT, eventWait(e, 20));
+  EXPECT_EQ(WaitResult::timedOut, eventWait(e, 0));
+  EXPECT_EQ(WaitResult::timedOut, eventWait(e, 20));
   eventClose(e);
 }
 
