@@ -1,25 +1,13 @@
 #include <brimsel/mutex.h>
 
-#include <brimsel/exception.h>
-
 #include <cstring>
 
 #include "platform/mutex.h"
 
 namespace Brimsel {
 
-static_assert(Mutex::nLOCK_STORAGE_SIZE == platform::nMUTEX_STORAGE_SIZE, "storage sizes differ");
-static_assert(Mutex::nLOCK_STORAGE_ALIGN == platform::nMUTEX_STORAGE_ALIGN, "storage alignments differ");
-
-namespace platform {
-
-void mutexLockFailed() { throw Exception(__FILE__, __LINE__, 0, false, "Mutex lock failed."); }
-
-void mutexNotOwned() {
-  throw Exception(__FILE__, __LINE__, 0, false, "Mutex is not owned by the calling thread.");
-}
-
-}  // namespace platform
+static_assert(Mutex::nLOCK_STORAGE_SIZE == platform::kMutexStorageSize, "storage sizes differ");
+static_assert(Mutex::nLOCK_STORAGE_ALIGN == platform::kMutexStorageAlign, "storage alignments differ");
 
 Mutex::Mutex(const char* name) : _aLock(), _pszName(nullptr) {
   // The copy is made first so that a failed allocation leaves no lock behind.

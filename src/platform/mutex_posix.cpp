@@ -1,5 +1,7 @@
+#include <brimsel/exception.h>
 #include <brimsel/mutex.h>
 
+#include "errors.h"
 #include "platform/mutex.h"
 
 #include <linux/futex.h>
@@ -30,8 +32,8 @@ struct RecursiveLock {
   unsigned count;  // touched only by the owner
 };
 
-static_assert(sizeof(RecursiveLock) <= nMUTEX_STORAGE_SIZE, "lock storage too small");
-static_assert(alignof(RecursiveLock) <= nMUTEX_STORAGE_ALIGN, "lock storage misaligned");
+static_assert(sizeof(RecursiveLock) <= kMutexStorageSize, "lock storage too small");
+static_assert(alignof(RecursiveLock) <= kMutexStorageAlign, "lock storage misaligned");
 static_assert(sizeof(std::atomic<int>) == sizeof(int), "the futex word must be a plain int");
 
 // A thread is identified by the address of its own copy of this byte: unique
@@ -45,6 +47,12 @@ thread_local char tThreadTag;
 #endif
 
 std::uintptr_t selfId() { return reinterpret_cast<std::uintptr_t>(&tThreadTag); }
+
+// Raises Exception 0 with `legend`; out of line, so that the lock's own
+// paths stay small.
+[[noreturn]] void refuse(int line, const char* legend) {
+  throw Exception(detail::baseName(__FILE__), line, detail::kSeeLegend, false, legend);
+}
 
 RecursiveLock* asLock(void* storage) { return static_cast<RecursiveLock*>(storage); }
 
@@ -75,7 +83,7 @@ void Mutex::lock(const char* /*site*/) {
   platform::RecursiveLock* l = platform::asLock(_aLock);
   const std::uintptr_t self = platform::selfId();
   if (l->owner.load(std::memory_order_relaxed) == self) {
-    if (l->count == UINT_MAX) platform::mutexLockFailed();
+    if (l->count == UINT_MAX) platform::refuse(__LINE__, "Mutex lock failed.");
     ++l->count;
     return;
   }
@@ -95,7 +103,7 @@ void Mutex::lock(const char* /*site*/) {
 void Mutex::unlock() {
   platform::RecursiveLock* l = platform::asLock(_aLock);
   if (l->owner.load(std::memory_order_relaxed) != platform::selfId()) {
-    platform::mutexNotOwned();
+    platform::refuse(__LINE__, "Mutex is not owned by the calling thread.");
   }
   if (--l->count == 0) {
     l->owner.store(0, std::memory_order_relaxed);

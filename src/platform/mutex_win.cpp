@@ -1,5 +1,7 @@
+#include <brimsel/exception.h>
 #include <brimsel/mutex.h>
 
+#include "errors.h"
 #include "platform/mutex.h"
 
 #include <windows.h>
@@ -9,10 +11,16 @@
 namespace Brimsel {
 namespace platform {
 
-static_assert(sizeof(CRITICAL_SECTION) <= nMUTEX_STORAGE_SIZE, "lock storage too small");
-static_assert(alignof(CRITICAL_SECTION) <= nMUTEX_STORAGE_ALIGN, "lock storage misaligned");
+static_assert(sizeof(CRITICAL_SECTION) <= kMutexStorageSize, "lock storage too small");
+static_assert(alignof(CRITICAL_SECTION) <= kMutexStorageAlign, "lock storage misaligned");
 
 namespace {
+// Raises Exception 0 with `legend`; out of line, so that the lock's own
+// paths stay small.
+[[noreturn]] void refuse(int line, const char* legend) {
+  throw Exception(detail::baseName(__FILE__), line, detail::kSeeLegend, false, legend);
+}
+
 CRITICAL_SECTION* asSection(void* storage) { return static_cast<CRITICAL_SECTION*>(storage); }
 }  // namespace
 
@@ -31,7 +39,7 @@ void Mutex::lock(const char* /*site*/) { EnterCriticalSection(platform::asSectio
 void Mutex::unlock() {
   CRITICAL_SECTION* cs = platform::asSection(_aLock);
   if (cs->OwningThread != reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(GetCurrentThreadId()))) {
-    platform::mutexNotOwned();
+    platform::refuse(__LINE__, "Mutex is not owned by the calling thread.");
   }
   LeaveCriticalSection(cs);
 }
