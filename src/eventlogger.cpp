@@ -14,8 +14,8 @@ using namespace catalogue;
 // One open event source shared by a logger and its copies; the last holder
 // closes it.
 struct EventLogger::Source {
-  platform::EventSource* pSource;
-  std::atomic<long> nRefs;
+  platform::EventSource* handle;
+  std::atomic<long> refs;
 };
 
 std::atomic<EventLogger*> EventLogger::_plogger{nullptr};
@@ -30,8 +30,8 @@ EventLogger::EventLogger(const std::string& source)
     if (_pSource == nullptr) {
       platform::closeEventSource(opened);
     } else {
-      _pSource->pSource = opened;
-      _pSource->nRefs.store(1, std::memory_order_relaxed);
+      _pSource->handle = opened;
+      _pSource->refs.store(1, std::memory_order_relaxed);
     }
   }
   _plogger.store(this, std::memory_order_release);
@@ -40,7 +40,7 @@ EventLogger::EventLogger(const std::string& source)
 EventLogger::EventLogger(const EventLogger& other)
     : _pSource(other._pSource), _hModule(other._hModule), _nLevel(other._nLevel.load(std::memory_order_relaxed)) {
   if (_pSource != nullptr) {
-    _pSource->nRefs.fetch_add(1, std::memory_order_relaxed);
+    _pSource->refs.fetch_add(1, std::memory_order_relaxed);
   }
 }
 
@@ -49,7 +49,7 @@ EventLogger& EventLogger::operator=(const EventLogger& other) {
     // Take the new share before dropping the old one: both may be the same.
     Source* shared = other._pSource;
     if (shared != nullptr) {
-      shared->nRefs.fetch_add(1, std::memory_order_relaxed);
+      shared->refs.fetch_add(1, std::memory_order_relaxed);
     }
     release();
     _pSource = shared;
@@ -67,8 +67,8 @@ EventLogger::~EventLogger() {
 }
 
 void EventLogger::release() {
-  if (_pSource != nullptr && _pSource->nRefs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-    platform::closeEventSource(_pSource->pSource);
+  if (_pSource != nullptr && _pSource->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+    platform::closeEventSource(_pSource->handle);
     delete _pSource;
   }
   _pSource = nullptr;
@@ -91,7 +91,7 @@ bool EventLogger::write(int type, unsigned long id, const char* text, Layer laye
   if (_pSource == nullptr) {
     return false;
   }
-  return platform::reportEvent(_pSource->pSource, type, categoryOf(layer), id, text);
+  return platform::reportEvent(_pSource->handle, type, categoryOf(layer), id, text);
 }
 
 bool EventLogger::logError(const std::string& msg, Layer layer) {

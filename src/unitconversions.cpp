@@ -11,42 +11,42 @@ namespace Brimsel {
 
 namespace {
 
-const double dFahrenheitPerCelsiusNum = 9.0;
-const double dFahrenheitPerCelsiusDen = 5.0;
-const double dFahrenheitOffset = 32.0;
-const double dCelsiusPerFahrenheit = 0.5555555555555556;  // the double nearest 5/9
-const double dFeetPerMetre = 3.2808399;
-const double dInchesPerMillimetre = 0.0393701;
-const double dInchesOfMercuryPerHectopascal = 0.0295333727;
-const double dPoundsPerKilogram = 2.20462262;
-const double dKilogramsPerPound = 0.4535924;  // not 1 / dPoundsPerKilogram
+const double kFahrenheitPerCelsiusNum = 9.0;
+const double kFahrenheitPerCelsiusDen = 5.0;
+const double kFahrenheitOffset = 32.0;
+const double kCelsiusPerFahrenheit = 0.5555555555555556;  // the double nearest 5/9
+const double kFeetPerMetre = 3.2808399;
+const double kInchesPerMillimetre = 0.0393701;
+const double kInchesOfMercuryPerHectopascal = 0.0295333727;
+const double kPoundsPerKilogram = 2.20462262;
+const double kKilogramsPerPound = 0.4535924;  // not 1 / kPoundsPerKilogram
 
 }  // namespace
 
 double UnitConversions::FehCelConversion(double value, bool flag) {
   if (flag) {
-    double d = value * dFahrenheitPerCelsiusNum;
-    d = d / dFahrenheitPerCelsiusDen;
-    return d + dFahrenheitOffset;
+    double d = value * kFahrenheitPerCelsiusNum;
+    d = d / kFahrenheitPerCelsiusDen;
+    return d + kFahrenheitOffset;
   }
-  const double d = value - dFahrenheitOffset;
-  return d * dCelsiusPerFahrenheit;
+  const double d = value - kFahrenheitOffset;
+  return d * kCelsiusPerFahrenheit;
 }
 
 double UnitConversions::FtMeterConversion(double value, bool flag) {
-  return flag ? value * dFeetPerMetre : value / dFeetPerMetre;
+  return flag ? value * kFeetPerMetre : value / kFeetPerMetre;
 }
 
 double UnitConversions::InchMillimeterConversion(double value, bool flag) {
-  return flag ? value * dInchesPerMillimetre : value / dInchesPerMillimetre;
+  return flag ? value * kInchesPerMillimetre : value / kInchesPerMillimetre;
 }
 
 double UnitConversions::InhgHpaConversion(double value, bool flag) {
-  return flag ? value * dInchesOfMercuryPerHectopascal : value / dInchesOfMercuryPerHectopascal;
+  return flag ? value * kInchesOfMercuryPerHectopascal : value / kInchesOfMercuryPerHectopascal;
 }
 
 double UnitConversions::LbsKgsConversion(double value, bool flag) {
-  return flag ? value * dPoundsPerKilogram : value * dKilogramsPerPound;
+  return flag ? value * kPoundsPerKilogram : value * kKilogramsPerPound;
 }
 
 }  // namespace Brimsel

@@ -10,8 +10,8 @@ namespace platform {
 // How the system names paths: the separator createPath writes, and whether
 // drive letters and network shares (\\server\share) exist.
 struct PathSyntax {
-  char cSeparator;
-  bool bDrivesAndShares;
+  char separator;
+  bool drivesAndShares;
 };
 PathSyntax pathSyntax();
 
@@ -20,11 +20,11 @@ PathSyntax pathSyntax();
 // pathNotFound; everything else is otherError.
 enum class MakeDirectoryResult { created, alreadyExists, pathNotFound, otherError };
 
-// Creates the directory `strPath` (its parent must exist).
-MakeDirectoryResult makeDirectory(const std::string& strPath);
+// Creates the directory `path` (its parent must exist).
+MakeDirectoryResult makeDirectory(const std::string& path);
 
-// Whether `strPath` names an existing directory (following links).
-bool isDirectory(const std::string& strPath);
+// Whether `path` names an existing directory (following links).
+bool isDirectory(const std::string& path);
 
 }  // namespace platform
 }  // namespace Brimsel

@@ -10,9 +10,9 @@ namespace platform {
 
 PathSyntax pathSyntax() { return PathSyntax{'/', false}; }
 
-MakeDirectoryResult makeDirectory(const std::string& strPath) {
+MakeDirectoryResult makeDirectory(const std::string& path) {
   // Full permissions less the process's umask, as for mkdir(1).
-  if (mkdir(strPath.c_str(), 0777) == 0) return MakeDirectoryResult::created;
+  if (mkdir(path.c_str(), 0777) == 0) return MakeDirectoryResult::created;
   switch (errno) {
     case EEXIST:
       return MakeDirectoryResult::alreadyExists;
@@ -24,9 +24,9 @@ MakeDirectoryResult makeDirectory(const std::string& strPath) {
   }
 }
 
-bool isDirectory(const std::string& strPath) {
+bool isDirectory(const std::string& path) {
   struct stat st;
-  return stat(strPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace platform

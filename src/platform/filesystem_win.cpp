@@ -7,8 +7,8 @@ namespace platform {
 
 PathSyntax pathSyntax() { return PathSyntax{'\\', true}; }
 
-MakeDirectoryResult makeDirectory(const std::string& strPath) {
-  if (CreateDirectoryA(strPath.c_str(), nullptr)) return MakeDirectoryResult::created;
+MakeDirectoryResult makeDirectory(const std::string& path) {
+  if (CreateDirectoryA(path.c_str(), nullptr)) return MakeDirectoryResult::created;
   switch (GetLastError()) {
     case ERROR_ALREADY_EXISTS:
       return MakeDirectoryResult::alreadyExists;
@@ -19,8 +19,8 @@ MakeDirectoryResult makeDirectory(const std::string& strPath) {
   }
 }
 
-bool isDirectory(const std::string& strPath) {
-  const DWORD dwAttributes = GetFileAttributesA(strPath.c_str());
+bool isDirectory(const std::string& path) {
+  const DWORD dwAttributes = GetFileAttributesA(path.c_str());
   return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 

@@ -52,22 +52,22 @@ void abortSocket(int s);
 // takes sockets only). POSIX: nothing; shutting the connection down ends a
 // blocked recv there, and receive needs no second descriptor to wait on.
 struct Waker {
-  int nReceive = -1;
-  int nSignal = -1;
+  int receiveEnd = -1;
+  int signalEnd = -1;
 };
 bool openWaker(Waker& waker);
 void signalWaker(const Waker& waker);
 void closeWaker(Waker& waker);
 
-const long kRECEIVE_FAILED = -1;  // the connection failed (reset), or the wait or the count did
-const long kRECEIVE_WOKEN = -3;   // the waker was signalled, or the connection shut down here
+const long kReceiveFailed = -1;  // the connection failed (reset), or the wait or the count did
+const long kReceiveWoken = -3;   // the waker was signalled, or the connection shut down here
 
 // Blocks until bytes arrive on `s`, the peer closes the connection, the
 // connection is shut down (shutdownSocket, both directions) or `waker` is
 // signalled; then reads at most `capacity` bytes. Returns the count (> 0),
 // 0 when the peer closed the connection (on POSIX also after a shutdown
 // here: the caller tells the two apart by its own stop request),
-// kRECEIVE_FAILED or kRECEIVE_WOKEN.
+// kReceiveFailed or kReceiveWoken.
 long receive(int s, const Waker& waker, char* buffer, std::size_t capacity);
 
 // --- server side, for in-process daemons ---

@@ -96,13 +96,13 @@ void closeSocket(int s) {
 void abortSocket(int s) { shutdownSocket(s, 2); }
 
 bool openWaker(Waker& waker) {
-  waker.nReceive = waker.nSignal = -1;
+  waker.receiveEnd = waker.signalEnd = -1;
   return true;
 }
 
 void signalWaker(const Waker&) {}
 
-void closeWaker(Waker& waker) { waker.nReceive = waker.nSignal = -1; }
+void closeWaker(Waker& waker) { waker.receiveEnd = waker.signalEnd = -1; }
 
 long receive(int s, const Waker&, char* buffer, std::size_t capacity) {
   // One blocking recv: no poll before it, so a message costs one system call.
@@ -110,7 +110,7 @@ long receive(int s, const Waker&, char* buffer, std::size_t capacity) {
   for (;;) {
     ssize_t n = ::recv(s, buffer, capacity, 0);
     if (n >= 0) return static_cast<long>(n);
-    if (errno != EINTR) return kRECEIVE_FAILED;
+    if (errno != EINTR) return kReceiveFailed;
   }
 }
 

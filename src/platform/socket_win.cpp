@@ -105,36 +105,36 @@ bool openWaker(Waker& waker) {
     ::closesocket(u);
     return false;
   }
-  waker.nReceive = waker.nSignal = fromSocket(u);
+  waker.receiveEnd = waker.signalEnd = fromSocket(u);
   return true;
 }
 
 void signalWaker(const Waker& waker) {
-  if (waker.nSignal < 0) return;
+  if (waker.signalEnd < 0) return;
   char byte = 1;
-  ::send(toSocket(waker.nSignal), &byte, 1, 0);
+  ::send(toSocket(waker.signalEnd), &byte, 1, 0);
 }
 
 void closeWaker(Waker& waker) {
-  if (waker.nReceive >= 0) ::closesocket(toSocket(waker.nReceive));
-  waker.nReceive = waker.nSignal = -1;
+  if (waker.receiveEnd >= 0) ::closesocket(toSocket(waker.receiveEnd));
+  waker.receiveEnd = waker.signalEnd = -1;
 }
 
 long receive(int s, const Waker& waker, char* buffer, std::size_t capacity) {
   fd_set readable;
   FD_ZERO(&readable);
   FD_SET(toSocket(s), &readable);
-  if (waker.nReceive >= 0) FD_SET(toSocket(waker.nReceive), &readable);
-  if (::select(0, &readable, nullptr, nullptr, nullptr) == SOCKET_ERROR) return kRECEIVE_FAILED;
-  if (waker.nReceive >= 0 && FD_ISSET(toSocket(waker.nReceive), &readable)) return kRECEIVE_WOKEN;
+  if (waker.receiveEnd >= 0) FD_SET(toSocket(waker.receiveEnd), &readable);
+  if (::select(0, &readable, nullptr, nullptr, nullptr) == SOCKET_ERROR) return kReceiveFailed;
+  if (waker.receiveEnd >= 0 && FD_ISSET(toSocket(waker.receiveEnd), &readable)) return kReceiveWoken;
   u_long waiting = 0;
-  if (::ioctlsocket(toSocket(s), FIONREAD, &waiting) == SOCKET_ERROR) return kRECEIVE_FAILED;
+  if (::ioctlsocket(toSocket(s), FIONREAD, &waiting) == SOCKET_ERROR) return kReceiveFailed;
   // Readable with nothing waiting: the peer has closed the connection.
   if (waiting == 0) return 0;
   std::size_t want = waiting < capacity ? static_cast<std::size_t>(waiting) : capacity;
   if (want > static_cast<std::size_t>(INT_MAX)) want = INT_MAX;
   int n = ::recv(toSocket(s), buffer, static_cast<int>(want), 0);
-  return n == SOCKET_ERROR ? kRECEIVE_FAILED : n;
+  return n == SOCKET_ERROR ? kReceiveFailed : n;
 }
 
 int listenLoopback(int& port) {
