@@ -24,22 +24,30 @@ inline std::uint32_t loadBigEndian(const unsigned char* p) {
          std::uint32_t(p[3]);
 }
 
+// The register after `Words` big-endian words at `p`, the register folded
+// into the first: each byte looks up the table of its distance from the end
+// of the block.
+template <int Words>
+inline std::uint32_t sliceBlock(std::uint32_t crc, const unsigned char* p) {
+  std::uint32_t next = 0;
+  for (int i = 0; i < Words; ++i) {
+    const std::uint32_t w = loadBigEndian(p + 4 * i) ^ (i == 0 ? crc : 0u);
+    const int distance = 4 * (Words - 1 - i);
+    next ^= kCrcTables[distance + 3][w >> 24] ^ kCrcTables[distance + 2][(w >> 16) & 0xFFu] ^
+            kCrcTables[distance + 1][(w >> 8) & 0xFFu] ^ kCrcTables[distance][w & 0xFFu];
+  }
+  return next;
+}
+
 // Fewer than sixteen bytes: eight and four at a time, then single bytes.
 std::uint32_t tailUpdate(std::uint32_t crc, const unsigned char* p, std::size_t len) {
   if (len >= 8) {
-    const std::uint32_t a = crc ^ loadBigEndian(p);
-    const std::uint32_t b = loadBigEndian(p + 4);
-    crc = kCrcTables[7][a >> 24] ^ kCrcTables[6][(a >> 16) & 0xFFu] ^
-          kCrcTables[5][(a >> 8) & 0xFFu] ^ kCrcTables[4][a & 0xFFu] ^
-          kCrcTables[3][b >> 24] ^ kCrcTables[2][(b >> 16) & 0xFFu] ^
-          kCrcTables[1][(b >> 8) & 0xFFu] ^ kCrcTables[0][b & 0xFFu];
+    crc = sliceBlock<2>(crc, p);
     p += 8;
     len -= 8;
   }
   if (len >= 4) {
-    const std::uint32_t a = crc ^ loadBigEndian(p);
-    crc = kCrcTables[3][a >> 24] ^ kCrcTables[2][(a >> 16) & 0xFFu] ^
-          kCrcTables[1][(a >> 8) & 0xFFu] ^ kCrcTables[0][a & 0xFFu];
+    crc = sliceBlock<1>(crc, p);
     p += 4;
     len -= 4;
   }
@@ -47,27 +55,10 @@ std::uint32_t tailUpdate(std::uint32_t crc, const unsigned char* p, std::size_t 
   return crc;
 }
 
-// Kept local so that crc32 reaches it directly rather than through the
-// exported (and so interposable) detail::crc32Slicing.
+// Kept local so that crc32 reaches it directly rather than through
+// detail::crc32Slicing. Sixteen bytes per step.
 std::uint32_t slicingUpdate(std::uint32_t crc, const unsigned char* p, std::size_t len) {
-  // Sixteen bytes per step: the register is folded into the first four and
-  // each byte looks up the table of its distance from the end of the block.
-  while (len >= 16) {
-    const std::uint32_t a = crc ^ loadBigEndian(p);
-    const std::uint32_t b = loadBigEndian(p + 4);
-    const std::uint32_t c = loadBigEndian(p + 8);
-    const std::uint32_t d = loadBigEndian(p + 12);
-    crc = kCrcTables[15][a >> 24] ^ kCrcTables[14][(a >> 16) & 0xFFu] ^
-          kCrcTables[13][(a >> 8) & 0xFFu] ^ kCrcTables[12][a & 0xFFu] ^
-          kCrcTables[11][b >> 24] ^ kCrcTables[10][(b >> 16) & 0xFFu] ^
-          kCrcTables[9][(b >> 8) & 0xFFu] ^ kCrcTables[8][b & 0xFFu] ^
-          kCrcTables[7][c >> 24] ^ kCrcTables[6][(c >> 16) & 0xFFu] ^
-          kCrcTables[5][(c >> 8) & 0xFFu] ^ kCrcTables[4][c & 0xFFu] ^
-          kCrcTables[3][d >> 24] ^ kCrcTables[2][(d >> 16) & 0xFFu] ^
-          kCrcTables[1][(d >> 8) & 0xFFu] ^ kCrcTables[0][d & 0xFFu];
-    p += 16;
-    len -= 16;
-  }
+  for (; len >= 16; p += 16, len -= 16) crc = sliceBlock<4>(crc, p);
   return tailUpdate(crc, p, len);
 }
 
