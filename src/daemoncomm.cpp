@@ -385,70 +385,20 @@ void DaemonComm::lose(Link* link) {
   platform::abortSocket(link->socket);
 }
 
-// Reads what arrives on the link's socket into `buffer` behind the `kept`
-// bytes of a partial message, making room first.
-long DaemonComm::receive(Link* link, std::vector<char>& buffer, std::size_t kept) {
-  if (buffer.size() - kept < kReadSize) buffer.resize(kept + kReadSize);
-  return platform::receive(link->socket, link->waker, buffer.data() + kept, buffer.size() - kept);
-}
+// What the response thread has received and not delivered: a partial
+// message kept at the front of the buffer, then room for the next read.
+// Complete messages are delivered straight from the buffer.
+struct DaemonComm::Received {
+  std::vector<char> buffer = std::vector<char>(kReadSize);
+  std::size_t kept = 0;
+  std::string piece;  // each message in turn, its room reused
+};
 
 void DaemonComm::responseThread(Link* link) {
   tServing = this;
-  // Received bytes: a partial message kept at the front, then room for the
-  // next read. Complete messages are delivered straight from here.
-  std::vector<char> buffer(kReadSize);
-  std::size_t kept = 0;
-  std::string piece;  // each message in turn, its room reused
-
+  Received received;
   try {
-    for (;;) {
-      // The read runs without the lock, so that disconnect can take it at
-      // any time.
-      const long n = receive(link, buffer, kept);
-      // The stop request is looked at only under the lock; what a read
-      // brought after it is dropped with the connection.
-      Mutex::Lock guard(_mxStop, "DaemonComm::responseThread");
-      if (link->stop) break;
-      if (n == platform::kReceiveWoken) continue;
-      if (n <= 0) {
-        lose(link);
-        if (_pfnStatus != nullptr) {
-          std::ostringstream text;
-          text << Exception(BRIMSEL_HERE, detail::kNotConnected, true, "Server connection terminated unexpectedly");
-          report(FAILURE, text.str());
-        }
-        break;
-      }
-
-      // Everything up to the last terminator of this read is delivered now;
-      // only a trailing partial message waits for the next read.
-      const std::size_t end = kept + static_cast<std::size_t>(n);
-      std::size_t last = 0;
-      for (std::size_t i = end; i > kept; --i) {
-        if (buffer[i - 1] == kTerminator) {
-          last = i;
-          break;
-        }
-      }
-      if (last == 0) {
-        kept = end;
-        continue;
-      }
-      try {
-        deliver(buffer.data(), last, piece);
-      } catch (...) {
-        // The block is dropped rather than kept: some of its messages may
-        // have been delivered already, and none may arrive twice.
-        report(FAILURE, "Exception caught processing stream");
-      }
-      kept = end - last;
-      if (kept > 0) std::memmove(buffer.data(), buffer.data() + last, kept);
-      // Give back the room a very long message needed.
-      if (buffer.size() > 4 * kReadSize && kept < kReadSize) {
-        std::vector<char> smaller(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(kept));
-        smaller.resize(kReadSize);
-        buffer.swap(smaller);
-      }
+    while (serve(link, received)) {
     }
   } catch (...) {
     // Something failed outside the delivery (the failure report itself, or
@@ -456,10 +406,65 @@ void DaemonComm::responseThread(Link* link) {
     Mutex::Lock guard(_mxStop, "DaemonComm::responseThread");
     lose(link);
   }
-
   std::lock_guard<std::mutex> guard(_mxLinks);
   if (_pLink == nullptr) _bRunning = false;
   link->ended = true;
+}
+
+// One pass of the response thread: read, then deliver what is complete or
+// give a lost connection up. False when the thread is to end.
+bool DaemonComm::serve(Link* link, Received& received) {
+  // The read runs without the lock, so that disconnect can take it at any
+  // time.
+  std::vector<char>& buffer = received.buffer;
+  if (buffer.size() - received.kept < kReadSize) buffer.resize(received.kept + kReadSize);
+  const long n = platform::receive(link->socket, link->waker, buffer.data() + received.kept,
+                                   buffer.size() - received.kept);
+  // The stop request is looked at only under the lock; what a read brought
+  // after it is dropped with the connection.
+  Mutex::Lock guard(_mxStop, "DaemonComm::responseThread");
+  if (link->stop) return false;
+  if (n == platform::kReceiveWoken) return true;
+  if (n <= 0) {
+    // Closed or reset by the daemon, or the wait or the read failed.
+    lose(link);
+    if (_pfnStatus != nullptr) {
+      std::ostringstream text;
+      text << Exception(BRIMSEL_HERE, detail::kNotConnected, true, "Server connection terminated unexpectedly");
+      report(FAILURE, text.str());
+    }
+    return false;
+  }
+  deliverReceived(received, static_cast<std::size_t>(n));
+  return true;
+}
+
+// Delivers everything up to the last terminator among the `count` bytes just
+// read; only a trailing partial message waits for the next read.
+void DaemonComm::deliverReceived(Received& received, std::size_t count) {
+  std::vector<char>& buffer = received.buffer;
+  const std::size_t end = received.kept + count;
+  std::size_t last = end;
+  while (last > received.kept && buffer[last - 1] != kTerminator) --last;
+  if (last == received.kept) {
+    received.kept = end;
+    return;
+  }
+  try {
+    deliver(buffer.data(), last, received.piece);
+  } catch (...) {
+    // The block is dropped rather than kept: some of its messages may have
+    // been delivered already, and none may arrive twice.
+    report(FAILURE, "Exception caught processing stream");
+  }
+  received.kept = end - last;
+  if (received.kept > 0) std::memmove(buffer.data(), buffer.data() + last, received.kept);
+  // Give back the room a very long message needed.
+  if (buffer.size() > 4 * kReadSize && received.kept < kReadSize) {
+    std::vector<char> smaller(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(received.kept));
+    smaller.resize(kReadSize);
+    buffer.swap(smaller);
+  }
 }
 
 }  // namespace Brimsel

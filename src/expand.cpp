@@ -197,11 +197,11 @@ class Expander {
     return textOf(below)[below.pos] == '(';
   }
 
-  // Replaces the reference whose "$(" starts at the top piece's position.
-  void substitute() {
-    // Walk down the pieces from just behind "$(" to the first ")".
-    std::size_t index = _pieces.size() - 1;
-    int node = _pieces[index].node;
+  // The name of the reference whose "$(" starts at the top piece's position:
+  // walks down the pieces from just behind the "$(" to the first ")", and
+  // leaves in `index` and `close` where that ")" is, and in `node` the
+  // nearest node that holds every character of the reference.
+  std::string readName(std::size_t& index, int& node, std::string::size_type& close) {
     std::string::size_type pos = _pieces[index].pos;
     for (int skip = 0; skip < 2; ++skip) {  // the "$" and the "("
       if (++pos == textOf(_pieces[index]).size()) {
@@ -214,13 +214,12 @@ class Expander {
       }
     }
     std::string name;
-    std::string::size_type close;
     for (;;) {
       const std::string& s = textOf(_pieces[index]);
       close = s.find(')', pos);
       if (close != std::string::npos) {
         name.append(s, pos, close - pos);
-        break;
+        return name;
       }
       name.append(s, pos, std::string::npos);
       if (index == 0) badTemplate(__LINE__);
@@ -228,7 +227,14 @@ class Expander {
       pos = _pieces[index].pos;
       node = common(node, _pieces[index].node);
     }
+  }
 
+  // Replaces the reference whose "$(" starts at the top piece's position.
+  void substitute() {
+    std::size_t index = _pieces.size() - 1;
+    int node = _pieces[index].node;
+    std::string::size_type close;
+    const std::string name = readName(index, node, close);
     const VariableMap::const_iterator found = _variables.find(name);
     if (found == _variables.end()) {
       throw Exception(BRIMSEL_HERE, detail::kNoSuchVariable, false, name);

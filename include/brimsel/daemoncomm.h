@@ -204,10 +204,13 @@ class BRIMSEL_API DaemonComm {
   // One connection: its socket, the wake-up channel and the response thread
   // that reads it (defined in daemoncomm.cpp).
   struct Link;
+  // What the response thread has read and not yet delivered.
+  struct Received;
 
   void startThread(int socket);
   void responseThread(Link* link);
-  long receive(Link* link, std::vector<char>& buffer, std::size_t kept);
+  bool serve(Link* link, Received& received);
+  void deliverReceived(Received& received, std::size_t count);
   void deliver(const char* text, std::size_t length, std::string& piece);
   void lose(Link* link);
   void report(Status status, const std::string& text);
