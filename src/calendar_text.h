@@ -19,7 +19,7 @@ namespace detail {
 struct DigitPairs {
   char text[200];
   constexpr DigitPairs() : text() {
-    for (int i = 0; i < 100; ++i) {
+    for (std::size_t i = 0; i < 100; ++i) {
       text[2 * i] = static_cast<char>('0' + i / 10);
       text[2 * i + 1] = static_cast<char>('0' + i % 10);
     }
@@ -28,7 +28,7 @@ struct DigitPairs {
 inline constexpr DigitPairs kDigitPairs{};
 
 inline char* putTwoDigits(char* out, unsigned value) {  // value < 100
-  std::memcpy(out, kDigitPairs.text + 2 * value, 2);
+  std::memcpy(out, kDigitPairs.text + 2 * std::size_t(value), 2);
   return out + 2;
 }
 

@@ -27,12 +27,12 @@ inline std::uint32_t loadBigEndian(const unsigned char* p) {
 // The register after `Words` big-endian words at `p`, the register folded
 // into the first: each byte looks up the table of its distance from the end
 // of the block.
-template <int Words>
+template <std::size_t Words>
 inline std::uint32_t sliceBlock(std::uint32_t crc, const unsigned char* p) {
   std::uint32_t next = 0;
-  for (int i = 0; i < Words; ++i) {
+  for (std::size_t i = 0; i < Words; ++i) {
     const std::uint32_t w = loadBigEndian(p + 4 * i) ^ (i == 0 ? crc : 0u);
-    const int distance = 4 * (Words - 1 - i);
+    const std::size_t distance = 4 * (Words - 1 - i);
     next ^= kCrcTables[distance + 3][w >> 24] ^ kCrcTables[distance + 2][(w >> 16) & 0xFFu] ^
             kCrcTables[distance + 1][(w >> 8) & 0xFFu] ^ kCrcTables[distance][w & 0xFFu];
   }

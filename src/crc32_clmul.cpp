@@ -104,10 +104,10 @@ BRIMSEL_CLMUL_TARGET std::uint32_t clmulUpdate(std::uint32_t crc, const unsigned
   const __m128i by1024 = _mm_set_epi64x(k<1024 + 64>, k<1024>);
 
   __m128i x[8];
-  for (int i = 0; i < 8; ++i) x[i] = loadSwapped(p + 16 * i, swap);
+  for (std::size_t i = 0; i < 8; ++i) x[i] = loadSwapped(p + 16 * i, swap);
   x[0] = _mm_xor_si128(x[0], _mm_set_epi32(static_cast<int>(crc), 0, 0, 0));
   for (p += 128, len -= 128; len >= 128; p += 128, len -= 128) {
-    for (int i = 0; i < 8; ++i) x[i] = fold(x[i], by1024, loadSwapped(p + 16 * i, swap));
+    for (std::size_t i = 0; i < 8; ++i) x[i] = fold(x[i], by1024, loadSwapped(p + 16 * i, swap));
   }
   return finish(x, p, len);
 }
@@ -229,7 +229,7 @@ BRIMSEL_WIDEST_CLMUL_TARGET std::uint32_t widestClmulUpdate(std::uint32_t crc, c
 }
 
 
-CrcPath processorPath() {
+CrcPath processorPath() noexcept {
   const platform::CpuFeatures f = platform::cpuFeatures();
   if (!(f.pclmul && f.ssse3 && f.sse41)) return CrcPath::Slicing;
   if (!(f.avx2 && f.vpclmulqdq)) return CrcPath::Clmul;
@@ -238,7 +238,7 @@ CrcPath processorPath() {
 
 #else
 
-CrcPath processorPath() { return CrcPath::Slicing; }
+CrcPath processorPath() noexcept { return CrcPath::Slicing; }
 
 #endif
 

@@ -23,7 +23,7 @@ namespace {
 const char kTerminator = '\x04';
 
 // Each read asks for up to this much; the buffer is reused from read to read.
-const std::size_t kReadSize = 256 * 1024;
+const std::size_t kReadSize = std::size_t(256) * 1024;
 
 std::atomic<int> socketStarts(0);
 
@@ -124,7 +124,8 @@ DaemonComm::~DaemonComm() {
 
 // --- connect string ---
 
-bool DaemonComm::parse(const std::string& s) {
+bool DaemonComm::parse(const std::string& connectString) {
+  const std::string& s = connectString;
   _bParsed = false;
   _strProtocol.clear();
   _strHost.clear();
@@ -159,7 +160,7 @@ bool DaemonComm::parse(const std::string& s) {
 bool DaemonComm::parse(std::string& user, std::string& password, std::string& host, int& port,
                        const std::string& connectString, const std::string& protocol) {
   // Copied first: the caller may pass protocol() itself, which parse clears.
-  const std::string wanted(protocol);
+  const std::string wanted(protocol);  // NOLINT(performance-unnecessary-copy-initialization)
   if (!parse(connectString)) return false;
   if (_strProtocol != wanted) return false;
   host = _strHost;

@@ -7,8 +7,9 @@
 
 namespace Brimsel {
 
-BRIMSEL_CONSTINIT const Date Date::Forever(0, 1, 1);
-BRIMSEL_CONSTINIT const Date Date::Never(0, 0, 0);
+// Constant-initialised: no constructor runs for them, so none can throw.
+BRIMSEL_CONSTINIT const Date Date::Forever(0, 1, 1);  // NOLINT(cert-err58-cpp)
+BRIMSEL_CONSTINIT const Date Date::Never(0, 0, 0);    // NOLINT(cert-err58-cpp)
 const int Date::nINVALID_DATE;
 
 Date::~Date() {}

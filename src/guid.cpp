@@ -73,7 +73,7 @@ int compare(const _GUID& a, const _GUID& b) {
 
 // Built by the constexpr default constructor: constant-initialised, so it is
 // valid before any start-up code of the library or of its callers runs.
-const Guid Guid::null;
+const Guid Guid::null;  // NOLINT(cert-err58-cpp): constant-initialised
 
 Guid::Guid(const _GUID& guid) : _guid(guid) {}
 

@@ -7,8 +7,9 @@
 
 namespace Brimsel {
 
-BRIMSEL_CONSTINIT const Timestamp Timestamp::Forever(0, 1, 1, 0, 0, 0.0);
-BRIMSEL_CONSTINIT const Timestamp Timestamp::Never(0, 0, 0, 0, 0, 0.0);
+// Constant-initialised: no constructor runs for them, so none can throw.
+BRIMSEL_CONSTINIT const Timestamp Timestamp::Forever(0, 1, 1, 0, 0, 0.0);  // NOLINT(cert-err58-cpp)
+BRIMSEL_CONSTINIT const Timestamp Timestamp::Never(0, 0, 0, 0, 0, 0.0);    // NOLINT(cert-err58-cpp)
 const int Timestamp::nINVALID_TIMESTAMP;
 
 Timestamp::~Timestamp() {}

@@ -68,7 +68,7 @@ class BRIMSEL_API Mutex {
     /// \throws Exception as Mutex::lock() does; no lock is held then.
     Lock(Mutex& mutex, const char* site) : _mx(mutex) { _mx.lock(site); }
     /// Releases the one level of ownership the constructor took.
-    virtual ~Lock() { _mx.unlock(); }
+    virtual ~Lock() { _mx.unlock(); }  // NOLINT(bugprone-exception-escape): the owner unlocks
 
     Lock(const Lock&) = delete;             ///< Not copied.
     Lock& operator=(const Lock&) = delete;  ///< Not assigned.

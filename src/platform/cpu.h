@@ -50,13 +50,13 @@ inline void cpuid(unsigned int leaf, unsigned int sub, unsigned int out[4]) {
 #if defined(__GNUC__) || defined(__clang__)
 __attribute__((target("xsave")))
 #endif
-inline unsigned long long osSavedState() {
+inline unsigned long long osSavedState() noexcept {
   return static_cast<unsigned long long>(_xgetbv(0));
 }
 #endif
 
 // Reads the features once per call; callers keep the result.
-inline CpuFeatures cpuFeatures() {
+inline CpuFeatures cpuFeatures() noexcept {
   CpuFeatures f;
 #if defined(BRIMSEL_CPU_X86_64)
   unsigned int leaf1[4], leaf7[4];

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/random.h>
@@ -56,7 +57,7 @@ bool createGuid(_GUID& guid, std::string& why) {
   unsigned char bytes[16];
   const int error = readRandom(bytes, sizeof(bytes));
   if (error != 0) {
-    why = std::string("the system's random source failed (") + std::strerror(error) + ")";
+    why = "the system's random source failed (" + std::system_category().message(error) + ")";
     return false;
   }
   // Filled through the fields, not as raw bytes, so the numbers carry the
