@@ -1,3 +1,4 @@
+#include <brimsel/config.h>
 #include <brimsel/version.h>
 
 #include <climits>
