@@ -49,6 +49,7 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/brimsel
   FILES_MATCHING PATTERN "*.h")
 install(FILES ${PROJECT_BINARY_DIR}/include/brimsel/config.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/brimsel COMPONENT Development)
+get_target_property(BRIMSEL_MESSAGES_OBJECT brimsel BRIMSEL_MESSAGES_OBJECT)
 if(BRIMSEL_MESSAGES_OBJECT)
   # The message table that programs linking the static library carry.
   install(FILES ${BRIMSEL_MESSAGES_OBJECT} DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development)
@@ -60,18 +61,13 @@ install(FILES ${PROJECT_BINARY_DIR}/BrimselConfig.cmake ${PROJECT_BINARY_DIR}/Br
   DESTINATION ${BRIMSEL_CMAKE_DIR} COMPONENT Development)
 
 # pkg-config: brimsel.pc for the shared library, brimsel-static.pc for the
-# static one. Installed below /usr (the Debian packages) the file names its
+# static one. Installed to /usr (the Debian packages) the file names its
 # prefix literally, as the distribution's own files do; anywhere else the
 # prefix is found from the file's own place, so that the installed tree (or an
-# unpacked zip) can be moved.
-if(CMAKE_INSTALL_PREFIX MATCHES "^/usr(/|$)")
-  set(BRIMSEL_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
-else()
-  file(RELATIVE_PATH BRIMSEL_PC_TO_PREFIX
-    "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
-  string(REGEX REPLACE "/$" "" BRIMSEL_PC_TO_PREFIX "${BRIMSEL_PC_TO_PREFIX}")
-  set(BRIMSEL_PC_PREFIX "\${pcfiledir}/${BRIMSEL_PC_TO_PREFIX}")
-endif()
+# unpacked zip) can be moved. Both forms are made here; the install picks one
+# by the prefix it installs to (which cmake --install --prefix may change).
+file(RELATIVE_PATH BRIMSEL_PC_TO_PREFIX "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
+string(REGEX REPLACE "/$" "" BRIMSEL_PC_TO_PREFIX "${BRIMSEL_PC_TO_PREFIX}")
 if(IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
   set(BRIMSEL_PC_INCLUDEDIR "${CMAKE_INSTALL_INCLUDEDIR}")
 else()
@@ -105,11 +101,26 @@ else()
   string(APPEND BRIMSEL_PC_LIBS " -pthread ${BRIMSEL_PC_SYSTEM_LIBS}")
   set(BRIMSEL_PC_LIBS_PRIVATE "")
 endif()
-configure_file(${PROJECT_SOURCE_DIR}/cmake/brimsel.pc.in ${PROJECT_BINARY_DIR}/pkgconfig/${BRIMSEL_PC_NAME}.pc.in @ONLY)
-file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/pkgconfig/${BRIMSEL_PC_NAME}.pc
-  INPUT ${PROJECT_BINARY_DIR}/pkgconfig/${BRIMSEL_PC_NAME}.pc.in)
-install(FILES ${PROJECT_BINARY_DIR}/pkgconfig/${BRIMSEL_PC_NAME}.pc
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT Development)
+foreach(form usr relocatable)
+  if(form STREQUAL "usr")
+    set(BRIMSEL_PC_PREFIX "/usr")
+  else()
+    set(BRIMSEL_PC_PREFIX "\${pcfiledir}/${BRIMSEL_PC_TO_PREFIX}")
+  endif()
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/brimsel.pc.in
+    ${PROJECT_BINARY_DIR}/pkgconfig/${form}/${BRIMSEL_PC_NAME}.pc.in @ONLY)
+  file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/pkgconfig/${form}/${BRIMSEL_PC_NAME}.pc
+    INPUT ${PROJECT_BINARY_DIR}/pkgconfig/${form}/${BRIMSEL_PC_NAME}.pc.in)
+endforeach()
+install(CODE "
+  if(CMAKE_INSTALL_PREFIX MATCHES \"^/usr/?$\")
+    set(_brimsel_pc_form usr)
+  else()
+    set(_brimsel_pc_form relocatable)
+  endif()
+  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig\" TYPE FILE
+       FILES \"${PROJECT_BINARY_DIR}/pkgconfig/\${_brimsel_pc_form}/${BRIMSEL_PC_NAME}.pc\")
+" COMPONENT Development)
 
 # The licence: in the Debian packages it is the copyright file (below);
 # elsewhere it lies beside the documentation, and at the top of the zip.

@@ -57,6 +57,8 @@ else()
         ${_brimsel_mc_dir}/messages.rc ${_brimsel_mc_dir}/${_brimsel_mc_object_name})
   endif()
   set(BRIMSEL_MESSAGES_OBJECT ${_brimsel_mc_dir}/${_brimsel_mc_object_name})
+  # For the install rules (cmake/BrimselInstall.cmake).
+  set_property(TARGET brimsel PROPERTY BRIMSEL_MESSAGES_OBJECT ${BRIMSEL_MESSAGES_OBJECT})
   add_custom_command(
     OUTPUT ${BRIMSEL_MESSAGES_OBJECT}
     COMMAND ${_brimsel_rc_command}
