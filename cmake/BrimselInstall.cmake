@@ -44,6 +44,15 @@ install(TARGETS brimsel EXPORT ${BRIMSEL_EXPORT}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime NAMELINK_COMPONENT Development
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+if(NOT BRIMSEL_SHARED AND CMAKE_STRIP)
+  # A stripping install (cmake --install --strip, or cpack) strips the
+  # debugging sections off the static library as well.
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/$<TARGET_FILE_NAME:brimsel>\")
+    endif()" COMPONENT Development)
+endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/brimsel
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development
   FILES_MATCHING PATTERN "*.h")

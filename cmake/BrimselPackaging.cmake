@@ -10,8 +10,8 @@
 #    the CMake package, the pkg-config files and LICENSE.txt.
 # The static library comes from a second build tree of the same sources,
 # configured with BUILD_SHARED_LIBS=OFF and named by BRIMSEL_PACKAGE_STATIC_DIR
-# (scripts/package.sh does this); its Development component joins the
-# packages.
+# (scripts/package.sh does this); its components join those of this tree
+# (its Runtime component holds only the same licence and changelog files).
 set(BRIMSEL_PACKAGE_STATIC_DIR "" CACHE PATH
     "Build tree of the static library (BUILD_SHARED_LIBS=OFF) whose files join the packages")
 set(CPACK_PACKAGE_NAME brimsel)
@@ -31,7 +31,7 @@ if(BRIMSEL_PACKAGE_STATIC_DIR)
   endif()
   set(CPACK_INSTALL_CMAKE_PROJECTS
     "${PROJECT_BINARY_DIR};Brimsel;ALL;/"
-    "${BRIMSEL_PACKAGE_STATIC_DIR};Brimsel;Development;/")
+    "${BRIMSEL_PACKAGE_STATIC_DIR};Brimsel;ALL;/")
 endif()
 
 if(WIN32)
@@ -42,6 +42,9 @@ if(WIN32)
 else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
+  # Install to the real prefix (/usr) below a staging DESTDIR, so that the
+  # install rules see the prefix the files will have (brimsel.pc names /usr).
+  set(CPACK_SET_DESTDIR ON)
   set(CPACK_COMPONENTS_ALL Runtime Development)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION libs)
