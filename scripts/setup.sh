@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages the build, the tests and the demo need, when
 # they are missing, and prepares the machine-wide bits the tests use (the
 # de_DE.UTF-8 locale for the decimal-comma tests, a Wine prefix). Safe to run

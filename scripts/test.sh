@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds and runs every test of the library on both platforms:
 #   1. Linux debug build: unit tests (benchmarks compiled, not run);
 #   2. Windows x64 cross build (mingw-w64): the same unit tests under Wine;

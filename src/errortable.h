@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's table of error codes (internal: the tests link it through brimsel_internal).
 #ifndef BRIMSEL_SRC_ERRORTABLE_H
 #define BRIMSEL_SRC_ERRORTABLE_H

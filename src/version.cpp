@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <brimsel/config.h>
 #include <brimsel/version.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// BRIMSEL_API, the mark of the library's exported classes and functions.
 #ifndef BRIMSEL_EXPORT_H

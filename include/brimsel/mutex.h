@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// Mutex, the library's recursive lock, and Mutex::Lock, its scope guard.
 #ifndef BRIMSEL_MUTEX_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Identifiers on Linux: random (version 4) identifiers from the kernel's
 // random source, and the text form and order of the Windows functions.
 #include "platform/guid.h"

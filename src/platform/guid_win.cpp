@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Identifiers on Windows: the RPC runtime's UuidCreate, UuidFromStringA and
 // UuidCompare (rpcrt4).
 #include <windows.h>
