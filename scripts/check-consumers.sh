@@ -72,11 +72,17 @@ expect_output "$work/buildtree/app" "shared library, works"
 
 step "pkg-config against the moved prefix"
 pc=(env PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config)
-# shellcheck disable=SC2046
-c++ -std=c++17 -o "$work/app-pc" tests/consumer/main.cpp $("${pc[@]}" --cflags --libs brimsel)
 "${pc[@]}" --cflags brimsel | grep -q -- "-I$prefix/lib/pkgconfig/../../include" \
   || fail "brimsel.pc does not find its prefix from its own place: $("${pc[@]}" --cflags brimsel)"
-LD_LIBRARY_PATH="$("${pc[@]}" --variable=libdir brimsel)" expect_output "$work/app-pc" "shared library, works"
+mkdir -p "$work/pc"
+cp tests/consumer/main.cpp "$work/pc/"
+# The README's command, as printed.
+(cd "$work/pc" && export PKG_CONFIG_PATH="$prefix/lib/pkgconfig" &&
+# [snippet:pkg-config]
+c++ -std=c++17 -o app main.cpp $(pkg-config --cflags --libs brimsel)
+# [/snippet]
+) || fail "the pkg-config consumer does not build"
+LD_LIBRARY_PATH="$("${pc[@]}" --variable=libdir brimsel)" expect_output "$work/pc/app" "shared library, works"
 
 # subproject <kind> <cmake options...>: lays out tests/consumer/<kind> as a
 # project of its own and builds it with GoogleTest out of sight.
