@@ -98,8 +98,9 @@ subproject() {
   ! grep -Eq "^(GTest_DIR|GTEST_[A-Z_]*):" "$bin/CMakeCache.txt" || fail "$kind: GoogleTest was looked for"
   cmake --build "$bin" >/dev/null
   local extra
-  extra=$(ninja -C "$bin" -t targets all | sed 's/:.*//' \
-          | grep -E '(^|/)(brimsel-|test_|fuzz_|brimsel_internal|brimsel_docs|gtest)' || true)
+  extra=$(ninja -C "$bin" -t targets all | sed 's/:.*//; s|.*/||' \
+          | grep -E '^(brimsel-(demo|tour|daemon|client|bench)|test_|fuzz_|brimsel_internal|brimsel_docs|gtest)' \
+          || true)
   [ -z "$extra" ] || fail "$kind: Brimsel added targets besides its library: $extra"
   ctest --test-dir "$bin" -N | grep -q "Total Tests: 0" || fail "$kind: Brimsel added tests"
   grep -q 'CPACK_PACKAGE_NAME "app"' "$bin/CPackConfig.cmake" || fail "$kind: the project's package name changed"
