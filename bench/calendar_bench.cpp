@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text forms of Date, Time and Timestamp side by side with snprintf/atoi/
 // strtod and with POCO's DateTimeFormatter and DateTimeParser, on the same
 // values and texts. Every benchmark produces or consumes a std::string, as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // crc32 side by side with its peers: Boost's crc_optimal for the same
 // register, ISA-L's crc32_ieee (same polynomial, register inverted on the way
 // in and out), the library's own slicing path, and a plain 64-bit summing

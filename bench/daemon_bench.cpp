@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The daemon client against the floor a raw socket gives, on 127.0.0.1, with
 // an in-process daemon. Run with every thread on one CPU so that the figures
 // are stable, e.g. taskset -c 0 brimsel-bench --benchmark_filter=Daemon.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // EventLogger speed, side by side with its yardsticks in one run:
 //  - a call that the level filters out vs an empty function called out of
 //    line (target: within 3x);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text helpers side by side with Abseil on 1 MiB inputs: replace against
 // absl::StrReplaceAll (few and many occurrences), tokenize by a set against
 // absl::StrSplit(ByAnyChar, SkipEmpty), tokenize by one character against

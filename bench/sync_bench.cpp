@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Synchronisation and notification, side by side with the standard library
 // and Boost in one run.
 #include <brimsel/mutex.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Typed values side by side with their peers, in one run:
 //  - copying a Variant holding an int and a 64-byte string, against a
 //    Poco::Dynamic::Var and an out-of-line copy of a

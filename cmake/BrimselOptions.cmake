@@ -1,13 +1,21 @@
+# SPDX-License-Identifier: MIT
 # Compiler settings shared by every target of the tree.
 
-# brimsel_warnings(<target>): the warning level every target of ours builds at.
+# brimsel_warnings(<target>): the warning level every target of ours builds at;
+# BRIMSEL_WERROR makes the warnings errors (ON in the presets and in CI).
 function(brimsel_warnings target)
   if(MSVC)
     # C4251/C4275: exported classes hold standard-library members and bases;
     # programs must use the same compiler and runtime as the DLL anyway.
-    target_compile_options(${target} PRIVATE /W4 /WX /permissive- /utf-8 /wd4251 /wd4275)
+    target_compile_options(${target} PRIVATE /W4 /permissive- /utf-8 /wd4251 /wd4275)
+    if(BRIMSEL_WERROR)
+      target_compile_options(${target} PRIVATE /WX)
+    endif()
   else()
-    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+    if(BRIMSEL_WERROR)
+      target_compile_options(${target} PRIVATE -Werror)
+    endif()
   endif()
 endfunction()
 
@@ -19,10 +27,13 @@ if(BRIMSEL_SANITIZE)
   add_link_options(-fsanitize=${BRIMSEL_SANITIZE})
 endif()
 
-# Every executable and DLL lands in one folder, so that Windows (and Wine) find
-# brimsel.dll next to the programs that load it.
-set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
-set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/lib)
-set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/lib)
+if(BRIMSEL_IS_TOP_LEVEL)
+  # Every executable and DLL lands in one folder, so that Windows (and Wine)
+  # find brimsel.dll next to the programs that load it. Inside another project
+  # the project's own output folders apply.
+  set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
+  set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/lib)
+  set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/lib)
+endif()
 
 find_package(Threads REQUIRED)

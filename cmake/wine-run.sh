@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs a Windows program of the cross build under Wine. The mingw runtime DLLs
 # (libstdc++, libgcc, winpthread) are found through WINEPATH, so nothing is
 # copied next to the programs. A persistent wineserver (`wineserver -p`) keeps

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brimsel-demo: a short tour of the library for a person at a terminal.
 //
 //   brimsel-demo [file]
@@ -7,7 +8,7 @@
 // the event log, and a round trip to the example daemon: the daemon runs on a
 // thread of this program on a free loopback port, and a DaemonComm talks to
 // it. Everything it starts it also stops. It exits 0 when every step worked,
-// and 1, saying why, when one did not.
+// 1, saying why, when one did not, and 2 for wrong arguments.
 #include <brimsel/brimsel.h>
 
 #include "echo_daemon.h"
@@ -313,7 +314,19 @@ bool roundTrip(const std::vector<std::string>& requests, EventLogger& logger, Lo
 
 }  // namespace
 
+const char kUsage[] =
+    "usage: brimsel-demo [file]   (shows the library at work; the CRC-32 is of the file, or of the demo)\n";
+
 int main(int argc, char** argv) {
+  if (argc > 1 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help")) {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (argc > 2 || (argc == 2 && argv[1][0] == '-' && argv[1][1] != '\0')) {
+    std::cerr << "brimsel-demo: " << (argc > 2 ? "too many arguments" : "unknown option " + std::string(argv[1]))
+              << "\n" << kUsage;
+    return 2;
+  }
   line("Brimsel demo");
   line("============");
   line("");

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // EchoDaemon: the small daemon of the example programs, to try the daemon
 // client against. brimsel-daemon runs it on its own; brimsel-demo runs it on a
 // thread next to the client.
@@ -20,8 +21,10 @@
 
 #if defined(_WIN32)
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -60,9 +63,10 @@ class EchoDaemon {
   EchoDaemon(const EchoDaemon&) = delete;
   EchoDaemon& operator=(const EchoDaemon&) = delete;
 
-  // Listens on `address` (dotted IPv4) and `port`; port 0 lets the system
-  // choose a free one, which port() then tells. On failure returns false and
-  // says why in `error`.
+  // Listens on `address` (a dotted IPv4 address or a host name, of which the
+  // first IPv4 address is taken) and `port`; port 0 lets the system choose a
+  // free one, which port() then tells. On failure returns false and says why
+  // in `error`.
   bool listen(const std::string& address, int port, std::string& error) {
 #if defined(_WIN32)
     WSADATA data;
@@ -79,14 +83,11 @@ class EchoDaemon {
       return false;
     }
     sockaddr_in at;
-    std::memset(&at, 0, sizeof at);
-    at.sin_family = AF_INET;
-    at.sin_port = htons(static_cast<unsigned short>(port));
-    at.sin_addr.s_addr = ::inet_addr(address.c_str());
-    if (at.sin_addr.s_addr == INADDR_NONE && address != "255.255.255.255") {
-      error = "\"" + address + "\" is not a dotted IPv4 address";
+    if (!resolve(address, at)) {
+      error = "\"" + address + "\" is neither a dotted IPv4 address nor a host name with one";
       return false;
     }
+    at.sin_port = htons(static_cast<unsigned short>(port));
     Socket s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (s == invalid()) {
       error = "cannot create a socket";
@@ -155,6 +156,19 @@ class EchoDaemon {
   static Socket invalid() { return -1; }
   static void closeSocket(Socket s) { ::close(s); }
 #endif
+
+  // The first IPv4 address of `host`; getaddrinfo reads dotted addresses too.
+  static bool resolve(const std::string& host, sockaddr_in& at) {
+    addrinfo hints;
+    std::memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
+    std::memcpy(&at, found->ai_addr, sizeof at);
+    ::freeaddrinfo(found);
+    return true;
+  }
 
   void say(const std::string& line) {
     std::lock_guard<std::mutex> lock(_guard);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A second reading of the calendar text forms, written the plain C way
 // (length checks, strspn, cutting the fields, atoi and strtod), that the fuzz
 // targets hold the library's hand-written readers against. Like the readers,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // crc32 on every path the processor offers against the register run bit by
 // bit. Input: four bytes of starting register, two bytes choosing where to
 // split the rest into two chained calls, then the data. Data longer than the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to the connect-string parser and checks what it must
 // always hold: no byte outside the input is read (the sanitizers watch), a
 // successful parse gives back pieces of the input in their places, and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Date::fromText on any bytes: no crash; what it accepts is valid, agrees
 // with the C-library reading, prints as ten characters and reads back equal.
 #include <brimsel/date.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // expand over a small fixed map against the obvious restart-at-the-front
 // loop: the same result or the same failure; where that loop never ends (a
 // value that refers to itself), expand fails with 3001 and the template.

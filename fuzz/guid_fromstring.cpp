@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Guid::fromString on arbitrary bytes: it must never fail; whatever it reads
 // other than null prints back as the input itself (up to the first zero byte)
 // in upper case, and reads back to the same identifier.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // fromInitString never fails and yields no empty key or value and none with a
 // tab or a line feed; such a map survives writing and reading back exactly.
 #include <brimsel/initmap.h>

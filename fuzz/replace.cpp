@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // replace against the in-place loop it must agree with: find, replace,
 // resume behind the inserted text. Input: two bytes giving the lengths of
 // `from` and `to` (modulo 8, so that occurrences are common), those two

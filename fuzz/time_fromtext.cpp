@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Time::fromText on any bytes: no crash; what it accepts is valid, agrees
 // with the C-library reading (strtod included, to the last bit), and its text
 // reads back as the same time without the fraction.

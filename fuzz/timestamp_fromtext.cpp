@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Timestamp::fromText on any bytes: no crash; the failure names the part at
 // fault as the reference split says; what it accepts prints and reads back
 // as the same timestamp without the fraction of a second.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tokenize by one delimiter character against a plain rendering of its
 // rules. Input: the delimiter, then the text.
 #include <brimsel/util.h>

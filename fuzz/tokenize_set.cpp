@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tokenize by a delimiter set against a plain rendering of its rules with
 // std::string's own searches. Input: one byte giving the number of
 // delimiter characters (modulo 8), those characters, then the text.

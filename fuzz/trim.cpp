@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ltrim, rtrim and trim against a plain rendering of their rules: only blank
 // and tab are white space, and a string made only of them becomes empty.
 #include <brimsel/util.h>

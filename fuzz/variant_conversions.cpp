@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text conversions of a vtString: toInt against strtol clamped to int,
 // toDouble against strtod (the program runs in the "C" locale), and the
 // calendar conversions either succeed with a value whose text reads back the

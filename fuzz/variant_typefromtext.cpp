@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // typeFromText reads a number the way atoi does and accepts 0 to 7; anything
 // else fails with 4300 and the whole text as the legend. strtol (the program
 // runs in the "C" locale) is the oracle for the number read.

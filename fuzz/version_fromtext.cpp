@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Version::fromText on arbitrary bytes: it must never fail, every part it
 // reports is either "not found" (-1) or a non-negative number, parts after a
 // missing one are missing too, and reading its own text form back gives the

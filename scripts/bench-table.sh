@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs every benchmark of brimsel-bench against its peers in one process run
 # and prints a markdown table of the medians and of the ratio of each of ours
 # to its peer, with the machine and the date above it.

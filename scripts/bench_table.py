@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Turns brimsel-bench JSON output into a markdown table of medians and ratios.
 
 Usage: bench_table.py [--title TEXT] RUN.json [--title TEXT RUN.json ...]

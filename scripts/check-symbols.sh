@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks the library's exported interface against the lists kept in packaging/:
 #   Linux:   the dynamic symbols libbrimsel.so.3 defines (nm -D), demangled,
 #            against packaging/symbols-linux.txt;

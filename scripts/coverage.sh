@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Line and branch coverage of the library (src/ and include/; never the tests,
 # benchmarks or examples) over the Linux test suite:
 #   1. builds the `coverage` preset (GCC, Debug, --coverage);

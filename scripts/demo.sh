@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the library and its example programs (release) and runs the demo.
 set -euo pipefail
 cd "$(dirname "$0")/.."

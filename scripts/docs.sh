@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Builds the API reference from the public headers with Doxygen into
-# build/docs/html and fails when Doxygen reports any warning (an undocumented
-# public class or function, a broken reference, a malformed comment).
+# SPDX-License-Identifier: MIT
+# Builds the API reference from the public headers (and the generated
+# <brimsel/config.h>) with Doxygen: a configuration of the library alone in
+# build/docs, whose target brimsel_docs writes build/docs/docs/html. Fails
+# when Doxygen reports any warning (an undocumented public class or function,
+# a broken reference, a malformed comment).
 # Usage: scripts/docs.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,18 +14,16 @@ if ! command -v doxygen >/dev/null 2>&1; then
   exit 2
 fi
 
-# The version shown on every page is the project's own.
-BRIMSEL_VERSION=$(sed -n 's/^project(Brimsel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-export BRIMSEL_VERSION
-
+mkdir -p build
 out=build/docs
-log=$out/warnings.log
-# A fresh tree, so that pages of a removed declaration do not linger.
-rm -rf "$out"
-mkdir -p "$out"
-
+log=$out/docs/warnings.log
+cmake -S . -B "$out" -G Ninja -DBRIMSEL_BUILD_DOCS=ON -DBRIMSEL_WERROR=ON \
+      -DBRIMSEL_BUILD_TESTS=OFF -DBRIMSEL_BUILD_EXAMPLES=OFF -DBRIMSEL_BUILD_BENCHMARKS=OFF \
+      -DBRIMSEL_BUILD_FUZZ=OFF >"$out.configure.log" 2>&1 \
+  || { cat "$out.configure.log" >&2; exit 1; }
+rm -f "$log"
 rc=0
-doxygen docs/Doxyfile || rc=$?
+cmake --build "$out" --target brimsel_docs || rc=$?
 
 if [ -s "$log" ]; then
   echo "docs: doxygen reported warnings:" >&2
@@ -30,11 +31,11 @@ if [ -s "$log" ]; then
   exit 1
 fi
 if [ "$rc" -ne 0 ]; then
-  echo "docs: doxygen failed (exit status $rc)" >&2
+  echo "docs: the build of the API reference failed (exit status $rc)" >&2
   exit "$rc"
 fi
-if [ ! -f "$out/html/index.html" ]; then
-  echo "docs: doxygen wrote no $out/html/index.html" >&2
+if [ ! -f "$out/docs/html/index.html" ]; then
+  echo "docs: doxygen wrote no $out/docs/html/index.html" >&2
   exit 1
 fi
-echo "docs: no warnings; entry point $(pwd)/$out/html/index.html"
+echo "docs: no warnings; entry point $(pwd)/$out/docs/html/index.html"

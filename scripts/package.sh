@@ -1,15 +1,25 @@
 #!/usr/bin/env bash
-# Builds the release packages and checks them the way a user meets them:
-#   linux:   a release build for /usr (build/package-linux), cpack makes
-#            libbrimsel3 and libbrimsel-dev; checks their contents, the SONAME,
-#            the shlibs file and the dependencies, runs lintian, unpacks both
-#            into a temporary root and builds and runs tests/consumer against
-#            it, once through find_package(Brimsel) and once through pkg-config.
-#   windows: a release cross build (build/package-windows), cpack makes the
-#            zip; checks its contents and that every DLL it ships finds its
-#            imports in the zip or in Windows itself, unpacks it, builds
-#            tests/consumer with mingw through find_package(Brimsel) and runs
-#            it under Wine from the zip's bin folder.
+# SPDX-License-Identifier: MIT
+# Builds the release packages and checks them the way a user meets them. Each
+# platform has two release builds of the library: the static one
+# (build/package-<platform>-static, BUILD_SHARED_LIBS=OFF) and the shared one
+# (build/package-<platform>), whose cpack run takes the static library's
+# development files in as well (BRIMSEL_PACKAGE_STATIC_DIR).
+#   linux:   for /usr; cpack makes libbrimsel3 and libbrimsel-dev; checks
+#            their contents (the licence in both copyright files, the static
+#            library in -dev), the SONAME, the shlibs file and the
+#            dependencies, runs lintian, checks what pkg-config says of the
+#            packages (a literal /usr), unpacks both into a temporary root and
+#            builds and runs tests/consumer against it: through
+#            find_package(Brimsel) with the shared and with the static
+#            library, and through pkg-config.
+#   windows: cpack makes the zip; checks its contents (LICENSE.txt, the static
+#            library and its message table object) and that every DLL it
+#            ships finds its imports in the zip or in Windows itself, unpacks
+#            it, builds tests/consumer with mingw through find_package(Brimsel)
+#            against the DLL and against the static library, and runs both
+#            under Wine (the static one must carry the event log's message
+#            table itself).
 # Packages are left in build/package-{linux,windows}/packages. Exits non-zero
 # on the first failure.
 # Usage: scripts/package.sh [linux] [windows]   (default: both)
@@ -23,16 +33,30 @@ targets=("$@")
 fail() { echo "package: FAILED: $*" >&2; exit 1; }
 step() { echo "=== package: $*"; }
 
-# Configures and builds the library alone for release; a second run reuses
-# the build and only compiles what changed.
+# Configures and builds the library alone for release, static in $1-static
+# and shared in $1, and makes the packages from both; a second run reuses the
+# builds and only compiles what changed.
 build_release() {
   local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DBRIMSEL_BUILD_TESTS=OFF -DBRIMSEL_BUILD_EXAMPLES=OFF \
-        -DBRIMSEL_BUILD_BENCH=OFF -DBRIMSEL_BUILD_FUZZ=OFF "$@" >/dev/null
+  local options=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DBRIMSEL_WERROR=ON
+                 -DBRIMSEL_BUILD_TESTS=OFF -DBRIMSEL_BUILD_EXAMPLES=OFF -DBRIMSEL_BUILD_DOCS=OFF
+                 -DBRIMSEL_BUILD_BENCHMARKS=OFF -DBRIMSEL_BUILD_FUZZ=OFF "$@")
+  cmake -S . -B "$dir-static" "${options[@]}" -DBUILD_SHARED_LIBS=OFF >/dev/null
+  cmake --build "$dir-static" -j "$jobs"
+  cmake -S . -B "$dir" "${options[@]}" -DBUILD_SHARED_LIBS=ON -DBRIMSEL_PACKAGE_STATIC_DIR="$dir-static" >/dev/null
   cmake --build "$dir" -j "$jobs"
   rm -rf "$dir/packages"
   (cd "$dir" && cpack >/dev/null) || fail "cpack in $dir"
+}
+
+# Fails unless the output of the program $1 (run through the rest of the
+# arguments, if any) matches the regex $2.
+expect_output() {
+  local program=$1 regex=$2 out
+  shift 2
+  out=$("$@" "$program" | tr -d '\r') || fail "$program failed"
+  grep -Eq "$regex" <<<"$out" || fail "$program printed: $out"
+  echo "$out"
 }
 
 # The one file in $1 matching the glob $2.
@@ -59,7 +83,7 @@ linux() {
   cxxflags="$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CPPFLAGS) $(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS)"
   ldflags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)
   build_release "$build" -DCMAKE_INSTALL_PREFIX=/usr \
-      -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_SHARED_LINKER_FLAGS="$ldflags"
+      -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_SHARED_LINKER_FLAGS="$ldflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags"
   local version major runtime dev
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=\([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' "$build/CMakeCache.txt")
   major=${version%%.*}
@@ -77,7 +101,16 @@ linux() {
   expect_entry "$dlist" "^\./usr/include/brimsel/brimsel\.h$" "$dev"
   expect_entry "$dlist" "^\./usr/lib/[^/]+/cmake/Brimsel/BrimselConfig\.cmake$" "$dev"
   expect_entry "$dlist" "^\./usr/lib/[^/]+/pkgconfig/brimsel\.pc$" "$dev"
+  expect_entry "$dlist" "^\./usr/lib/[^/]+/libbrimsel\.a$" "$dev"
+  expect_entry "$dlist" "^\./usr/lib/[^/]+/cmake/Brimsel/BrimselStaticTargets\.cmake$" "$dev"
+  expect_entry "$dlist" "^\./usr/lib/[^/]+/pkgconfig/brimsel-static\.pc$" "$dev"
+  expect_entry "$dlist" "^\./usr/include/brimsel/config\.h$" "$dev"
   refuse_entry "$dlist" "libbrimsel\.so\.[0-9]" "$dev"
+  local deb
+  for deb in "$runtime" "$dev"; do
+    dpkg-deb --fsys-tarfile "$deb" | tar -xO --wildcards './usr/share/doc/*/copyright' \
+      | grep -q "^ Permission is hereby granted, free of charge" || fail "$deb carries no licence text"
+  done
 
   local shlibs rdeps ddeps
   shlibs=$(dpkg-deb --info "$runtime" shlibs)
@@ -109,22 +142,42 @@ linux() {
   lintian --fail-on error,warning "$runtime" "$dev" 2> >(grep -v 'root privileges' >&2) \
     || fail "lintian found problems in the packages"
 
-  step "consumer through find_package(Brimsel) against the unpacked packages"
-  cmake -S tests/consumer -B "$work/consumer-cmake" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_PREFIX_PATH="$sysroot/usr" >/dev/null
-  grep -q "^Brimsel_DIR:PATH=$sysroot/" "$work/consumer-cmake/CMakeCache.txt" \
-    || fail "find_package(Brimsel) did not find the unpacked package"
-  cmake --build "$work/consumer-cmake"
-  LD_LIBRARY_PATH="$libdir" "$work/consumer-cmake/consumer"
+  step "consumers through find_package(Brimsel) against the unpacked packages"
+  local kind
+  for kind in shared static; do
+    cmake -S tests/consumer -B "$work/consumer-$kind" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+          -DCMAKE_PREFIX_PATH="$sysroot/usr" -DCONSUMER_STATIC="$([ $kind = static ] && echo ON || echo OFF)" >/dev/null
+    grep -q "^Brimsel_DIR:PATH=$sysroot/" "$work/consumer-$kind/CMakeCache.txt" \
+      || fail "find_package(Brimsel) did not find the unpacked package"
+    cmake --build "$work/consumer-$kind"
+    LD_LIBRARY_PATH="$libdir" expect_output "$work/consumer-$kind/app" "$kind library, works"
+  done
+  if readelf -d "$work/consumer-static/app" | grep -q 'NEEDED.*libbrimsel'; then
+    fail "the consumer of libbrimsel.a needs libbrimsel.so"
+  fi
 
-  step "consumer through pkg-config against the unpacked packages"
-  local flags
+  step "pkg-config of the unpacked packages"
   # PKG_CONFIG_LIBDIR, not _PATH: only the unpacked package may answer.
-  flags=$(PKG_CONFIG_LIBDIR="$libdir/pkgconfig" pkg-config --cflags --libs brimsel)
-  grep -q -- "-I$sysroot/" <<<"$flags" || fail "pkg-config flags do not point into the package: $flags"
-  # shellcheck disable=SC2086
-  c++ -std=c++17 -o "$work/consumer-pc" tests/consumer/main.cpp $flags
-  LD_LIBRARY_PATH="$libdir" "$work/consumer-pc"
+  local said
+  pc() { PKG_CONFIG_LIBDIR="$libdir/pkgconfig" pkg-config "$@" | xargs; }
+  said="$(pc --variable=prefix brimsel) | $(pc --cflags --libs brimsel)"
+  said+=" | $(pc --variable=prefix brimsel-static) | $(pc --cflags --libs brimsel-static)"
+  echo "pkg-config: $said"
+  [ "$said" = "/usr | -lbrimsel | /usr | -DBRIMSEL_STATIC /usr/lib/$(basename "$libdir")/libbrimsel.a -pthread -ldl" ] \
+    || fail "pkg-config says of the packages: $said"
+
+  step "consumers through pkg-config against the unpacked packages"
+  # The sysroot prefixes the packages' literal /usr; the system folders are
+  # kept in the flags, as they lie below the sysroot here.
+  local pcroot=(env PKG_CONFIG_LIBDIR="$libdir/pkgconfig" PKG_CONFIG_SYSROOT_DIR="$sysroot"
+                PKG_CONFIG_ALLOW_SYSTEM_CFLAGS=1 PKG_CONFIG_ALLOW_SYSTEM_LIBS=1 pkg-config)
+  for kind in shared static; do
+    local name=brimsel
+    [ "$kind" = static ] && name=brimsel-static
+    # shellcheck disable=SC2046
+    c++ -std=c++17 -o "$work/consumer-pc-$kind" tests/consumer/main.cpp $("${pcroot[@]}" --cflags --libs "$name")
+    LD_LIBRARY_PATH="$libdir" expect_output "$work/consumer-pc-$kind" "$kind library, works"
+  done
 }
 
 # Windows DLLs that every installation has; anything else a shipped DLL
@@ -145,9 +198,10 @@ windows() {
   [ -d "$top" ] || fail "$zip does not unpack into $(basename "$top")"
 
   step "zip contents and DLL imports"
-  for f in bin/brimsel.dll lib/brimsel.dll.a bin/libstdc++-6.dll bin/libgcc_s_seh-1.dll \
-           bin/libwinpthread-1.dll include/brimsel/brimsel.h lib/cmake/Brimsel/BrimselConfig.cmake \
-           lib/pkgconfig/brimsel.pc; do
+  for f in LICENSE.txt bin/brimsel.dll lib/brimsel.dll.a bin/libstdc++-6.dll bin/libgcc_s_seh-1.dll \
+           bin/libwinpthread-1.dll include/brimsel/brimsel.h include/brimsel/config.h \
+           lib/cmake/Brimsel/BrimselConfig.cmake lib/cmake/Brimsel/BrimselStaticTargets.cmake \
+           lib/libbrimsel_static.a lib/brimsel-messages.o lib/pkgconfig/brimsel.pc lib/pkgconfig/brimsel-static.pc; do
     [ -f "$top/$f" ] || fail "$zip lacks $f"
   done
   local dll import
@@ -159,22 +213,27 @@ windows() {
     done < <(x86_64-w64-mingw32-objdump -p "$dll" | sed -n 's/^\s*DLL Name: //p')
   done
 
-  step "mingw consumer through find_package(Brimsel) against the unpacked zip"
-  # The toolchain confines package searches to the mingw root, so the
-  # package's folder is named directly.
-  cmake -S tests/consumer -B "$work/consumer" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" \
-        -DBrimsel_DIR="$top/lib/cmake/Brimsel" >/dev/null
-  cmake --build "$work/consumer"
-  # Next to brimsel.dll, so Windows loads the zip's DLLs before any other.
-  cp "$work/consumer/consumer.exe" "$top/bin/"
+  step "mingw consumers through find_package(Brimsel) against the unpacked zip, run under Wine"
   export WINEDEBUG=-all
   local ws
   ws=$(ls /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver 2>/dev/null | head -n 1 || true)
   [ -n "$ws" ] || ws=$(command -v wineserver)
   "$ws" -p || true  # a persistent server; exits non-zero when one already runs
-  if ! cmake/wine-run.sh "$top/bin/consumer.exe" | tr -d '\r'; then
-    fail "the consumer failed under Wine"
+  local kind
+  for kind in shared static; do
+    # The toolchain confines package searches to the mingw root, so the
+    # package's folder is named directly.
+    cmake -S tests/consumer -B "$work/consumer-$kind" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+          -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" \
+          -DBrimsel_DIR="$top/lib/cmake/Brimsel" -DCONSUMER_STATIC="$([ $kind = static ] && echo ON || echo OFF)" \
+          >/dev/null
+    cmake --build "$work/consumer-$kind"
+    # Next to brimsel.dll, so Windows loads the zip's DLLs before any other.
+    cp "$work/consumer-$kind/app.exe" "$top/bin/app-$kind.exe"
+    expect_output "$top/bin/app-$kind.exe" "$kind library, works" cmake/wine-run.sh
+  done
+  if x86_64-w64-mingw32-objdump -p "$top/bin/app-static.exe" | grep -qi 'DLL Name: brimsel'; then
+    fail "the consumer of the static library needs brimsel.dll"
   fi
 }
 

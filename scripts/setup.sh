@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need, when
-# they are missing, and prepares the machine-wide bits the tests use (the
-# de_DE.UTF-8 locale for the decimal-comma tests, a Wine prefix). Safe to run
-# again: it only does what is not done yet.
+# SPDX-License-Identifier: MIT
+# Installs the Debian packages the build, the tests (libabigail for the ABI
+# check among them) and the demo need, when they are missing, and prepares
+# the machine-wide bits the tests use (the de_DE.UTF-8 locale for the
+# decimal-comma tests, a Wine prefix). Safe to run again: it only does what is
+# not done yet.
 set -euo pipefail
 
 packages=(
@@ -12,7 +14,7 @@ packages=(
   clang libclang-rt-14-dev libfuzzer-14-dev
   rsyslog locales
   libboost-dev libabsl-dev libpoco-dev libisal-dev
-  doxygen lintian dpkg-dev file unzip
+  doxygen lintian dpkg-dev file unzip abigail-tools
 )
 if [ "${1:-}" = "--demo" ]; then
   packages=(cmake ninja-build g++ pkg-config)

@@ -1,25 +1,37 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds and runs every test of the library on both platforms:
-#   1. Linux debug build: unit tests (benchmarks compiled, not run);
-#   2. Windows x64 cross build (mingw-w64): the same unit tests under Wine;
-#   3. Linux with address + undefined-behaviour sanitizers: the unit tests;
-#   4. Linux with thread sanitizer: the unit tests;
-#   5. clang + libFuzzer: a short bounded run of every fuzz target;
-#   6. a consumer project outside the tree, against the installed package,
-#      through find_package(Brimsel) and through pkg-config;
-#   7. the Debian packages (lintian-clean) and the Windows zip, each with the
-#      consumer built against it (the Windows one run under Wine);
-#   8. the exported symbols of both builds against the checked-in lists;
-#   9. the API reference: Doxygen over the public headers, no warnings.
+#   1. checks: the licence tag of every file (scripts/spdx.sh) and the README's
+#      code blocks against the files they quote (scripts/snippets.sh);
+#   2. Linux debug build: unit tests, the examples and the README's tour
+#      (benchmarks compiled, not run);
+#   3. Windows x64 cross build (mingw-w64): the same tests under Wine;
+#   4. the static library on Linux and on Windows (under Wine): the example
+#      programs and the tour linked with it, run as their tests;
+#   5. Linux with address + undefined-behaviour sanitizers: the unit tests;
+#   6. Linux with thread sanitizer: the unit tests;
+#   7. clang + libFuzzer: a short bounded run of every fuzz target;
+#   8. consumer projects outside the tree (scripts/check-consumers.sh): the
+#      installed tree and the demo started from it, find_package against it
+#      and against the build tree, pkg-config, add_subdirectory and
+#      FetchContent with GoogleTest hidden, a configuration without
+#      GoogleTest and Google Benchmark;
+#   9. the binary interface of the Linux shared library against its baseline
+#      with libabigail (scripts/abi-check.sh);
+#  10. the Debian packages (lintian-clean) and the Windows zip, each with the
+#      shared and the static library, and consumers built against them (the
+#      Windows ones run under Wine);
+#  11. the exported symbols of both builds against the checked-in lists;
+#  12. the API reference: Doxygen over the public headers, no warnings.
 # Installs what it needs first (scripts/setup.sh). Stops at the first red stage.
 # Usage: scripts/test.sh [stage...]
-#   stages: linux windows asan tsan fuzz consumer package symbols docs
+#   stages: checks linux windows static asan tsan fuzz consumer abi package symbols docs
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=${BRIMSEL_JOBS:-$(nproc)}
 stages=("$@")
-[ "${#stages[@]}" -gt 0 ] || stages=(linux windows asan tsan fuzz consumer package symbols docs)
+[ "${#stages[@]}" -gt 0 ] || stages=(checks linux windows static asan tsan fuzz consumer abi package symbols docs)
 
 scripts/setup.sh
 
@@ -58,30 +70,14 @@ start_wine() {
   local ws
   ws=$(ls /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver 2>/dev/null | head -n 1 || true)
   [ -n "$ws" ] || ws=$(command -v wineserver)
-  # A persistent server, so that each test program does not pay for Wine's start.
-  "$ws" -p
+  # A persistent server, so that each test program does not pay for Wine's
+  # start (it exits non-zero when one already runs).
+  "$ws" -p || true
   cmake/wine-run.sh cmd /c exit 0 >/dev/null 2>&1 || true  # creates the prefix once
 }
 
 # Each step below is chained with && (or ends in `|| return 1`): a stage runs
 # inside an `if`, where `set -e` does not apply, so nothing may fail silently.
-consumer() {
-  echo "=== consumer project against the installed package"
-  local prefix="$root/build/consumer/prefix" pcdir
-  rm -rf "$root/build/consumer"
-  cmake --install build/linux-debug --prefix "$prefix" >/dev/null || return 1
-  cmake -S tests/consumer -B build/consumer/cmake -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null || return 1
-  cmake --build build/consumer/cmake || return 1
-  build/consumer/cmake/consumer || return 1
-  pcdir=$(dirname "$(find "$prefix" -name brimsel.pc | head -n 1)")
-  # shellcheck disable=SC2046
-  g++ -std=c++17 -o build/consumer/consumer-pc tests/consumer/main.cpp \
-      $(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs brimsel) || return 1
-  LD_LIBRARY_PATH="$(PKG_CONFIG_PATH="$pcdir" pkg-config --variable=libdir brimsel)" \
-      build/consumer/consumer-pc || return 1
-  passed=$((passed + 2))
-}
-
 symbols() {
   echo "=== exported symbols"
   { [ -d build/linux-debug ] || build linux-debug; } || return 1
@@ -94,12 +90,17 @@ symbols() {
 
 run_stage() {
   case "$1" in
-    linux)    build linux-debug -DBRIMSEL_BUILD_BENCH=ON && run_ctest linux-debug ;;
+    checks)   scripts/spdx.sh && scripts/snippets.sh && passed=$((passed + 2)) ;;
+    linux)    build linux-debug && run_ctest linux-debug ;;
     windows)  start_wine && build windows-cross && run_ctest windows-cross ;;
+    static)   start_wine && build linux-static && run_ctest linux-static &&
+              build windows-static && run_ctest windows-static ;;
     asan)     build linux-asan && run_ctest linux-asan ;;
     tsan)     build linux-tsan && run_ctest linux-tsan ;;
     fuzz)     build fuzz -DBRIMSEL_FUZZ_SECONDS="${BRIMSEL_FUZZ_SECONDS:-10}" && run_ctest fuzz ;;
-    consumer) { [ -d build/linux-debug ] || build linux-debug; } && consumer ;;
+    consumer) { [ -d build/linux-debug ] || build linux-debug; } && scripts/check-consumers.sh &&
+              passed=$((passed + 7)) ;;
+    abi)      echo "=== binary interface" && scripts/abi-check.sh && passed=$((passed + 1)) ;;
     package)  echo "=== packages" && scripts/package.sh && passed=$((passed + 2)) ;;
     symbols)  symbols ;;
     docs)     echo "=== API reference" && scripts/docs.sh && passed=$((passed + 1)) ;;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // BRIMSEL_CONSTINIT marks a static object that must be initialised at compile
 // time (no constructor run when the library loads); compilers that can check
 // it refuse the build otherwise.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Digit writing and field reading shared by Date, Time and Timestamp.
 //
 // Hand-written rather than snprintf/atoi/strtod: the text forms are fixed,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CRC-32 register update, polynomial 0x04C11DB7, most significant bit first:
 // the portable slicing path, and the choice between it and the carry-less
 // multiplication paths (crc32_clmul.cpp).

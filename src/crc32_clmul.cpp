@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bulk paths of the CRC-32 register by carry-less multiplication, chosen
 // at run time on x86-64 processors that have it.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Lookup tables of the CRC-32 register (polynomial 0x04C11DB7, MSB first),
 // built at compile time. Table 0 is the classic byte table: entry i is the
 // register after eight shift steps from i in the top byte. Table k holds the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <brimsel/daemoncomm.h>
 
 #include <brimsel/eventlogger.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal hooks of DaemonComm for the library's own tests. Never installed.
 #ifndef BRIMSEL_DAEMONCOMM_INTERNAL_H
 #define BRIMSEL_DAEMONCOMM_INTERNAL_H

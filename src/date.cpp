@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <brimsel/date.h>
 #include <brimsel/exception.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decimal text, read and written by hand: the library's number texts are
 // fixed forms, and the C library's functions would make them depend on the
 // locale (and atoi's overflow is undefined).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's error codes, their table, and how its exceptions name the
 // place that raised them.
 #ifndef BRIMSEL_SRC_ERRORS_H

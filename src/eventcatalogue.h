@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The event catalogue of EventLogger: event types, categories, event
 // identifiers and their texts. On Windows the texts live in brimsel.dll's
 // message table (resources/messages.mc), where the event viewer reads them;

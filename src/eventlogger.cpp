@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <brimsel/eventlogger.h>
 
 #include <brimsel/exception.h>

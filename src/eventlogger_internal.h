@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal hooks of EventLogger for the library's own tests: where the Linux
 // writer finds the syslog socket and where registrations are stored. Never
 // installed and never read from the environment, so no configuration moves a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <brimsel/exception.h>
 #include <brimsel/util.h>
 #include <brimsel/variable.h>

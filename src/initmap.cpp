@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <brimsel/initmap.h>
 #include <brimsel/util.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <brimsel/mutex.h>
 
 #include <cstring>

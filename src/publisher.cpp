@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <brimsel/publisher.h>
 
 #include <brimsel/exception.h>

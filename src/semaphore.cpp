@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <brimsel/semaphore.h>
 
 #include <brimsel/exception.h>

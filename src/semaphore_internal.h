@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal hooks of Semaphore for the library's own tests.
 #ifndef BRIMSEL_SRC_SEMAPHORE_INTERNAL_H
 #define BRIMSEL_SRC_SEMAPHORE_INTERNAL_H

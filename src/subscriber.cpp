@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <brimsel/subscriber.h>
 
 namespace Brimsel {

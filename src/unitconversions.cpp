@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <brimsel/unitconversions.h>
 
 // Each step is its own statement and rounds to double: no compiler may fuse a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <brimsel/util.h>
 
 #include <algorithm>

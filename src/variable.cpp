@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <brimsel/variable.h>
 
 namespace Brimsel {

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+#include <brimsel/config.h>
 #include <brimsel/version.h>
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// The whole Brimsel Foundation Class Library in one include.
 #ifndef BRIMSEL_BRIMSEL_H
@@ -6,6 +7,7 @@
 /// \namespace Brimsel
 /// Every class and function of the Brimsel Foundation Class Library.
 
+#include <brimsel/config.h>
 #include <brimsel/daemoncomm.h>
 #include <brimsel/date.h>
 #include <brimsel/eventlogger.h>

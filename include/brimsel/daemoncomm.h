@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// DaemonComm, the TCP client of a daemon.
 #ifndef BRIMSEL_DAEMONCOMM_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// Date, a calendar date without time of day, and Zone, the clock selector.
 #ifndef BRIMSEL_DATE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// EventLogger, which writes diagnostics to the system's event log.
 #ifndef BRIMSEL_EVENTLOGGER_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// Exception, the one error type of the library, and its text form.
 #ifndef BRIMSEL_EXCEPTION_H

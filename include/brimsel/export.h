@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// BRIMSEL_API, the mark of the library's exported classes and functions.
 #ifndef BRIMSEL_EXPORT_H
@@ -9,8 +10,10 @@
 /// Every public class and free function of the library carries the mark. On
 /// Linux the library is built with hidden visibility, so only what carries the
 /// mark is exported; on Windows the mark exports from brimsel.dll while it is
-/// built (BRIMSEL_BUILDING) and imports into programs that use it. Define
-/// BRIMSEL_STATIC when building or using a static copy of the library.
+/// built (BRIMSEL_BUILDING) and imports into programs that use it. With
+/// BRIMSEL_STATIC, defined while the static library is built and by its CMake
+/// target (and brimsel-static.pc) for the programs that use it, the mark is
+/// empty.
 #if defined(BRIMSEL_STATIC)
 #define BRIMSEL_API
 #elif defined(_WIN32)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// Guid, a 128-bit globally unique identifier, and the _GUID layout it keeps.
 #ifndef BRIMSEL_GUID_H

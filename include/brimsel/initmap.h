@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// InitMap, an ordered text map that reads and writes itself as one init string.
 #ifndef BRIMSEL_INITMAP_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// Mutex, the library's recursive lock, and Mutex::Lock, its scope guard.
 #ifndef BRIMSEL_MUTEX_H
@@ -87,8 +88,18 @@ class BRIMSEL_API Mutex {
   Mutex(const Mutex&);
   const Mutex& operator=(const Mutex&);
 
+#if defined(_MSC_VER)
+  // MSVC: the name first, so that the storage lies right after the vtable
+  // pointer and the name (offset 16) and the class needs no padding, which
+  // would raise warning C4324 ("structure was padded due to alignment
+  // specifier") in every file that includes this header. GCC and Clang keep
+  // the layout that the shipped libraries have.
+  char* _pszName;
+  alignas(nLOCK_STORAGE_ALIGN) unsigned char _aLock[nLOCK_STORAGE_SIZE];
+#else
   alignas(nLOCK_STORAGE_ALIGN) unsigned char _aLock[nLOCK_STORAGE_SIZE];
   char* _pszName;
+#endif
 };
 
 }  // namespace Brimsel

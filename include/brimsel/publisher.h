@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// Publisher, the watched half of the library's observer pattern.
 #ifndef BRIMSEL_PUBLISHER_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// Semaphore, a signal that one thread waits for, with a time limit.
 #ifndef BRIMSEL_SEMAPHORE_H

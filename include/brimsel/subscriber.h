@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// Subscriber, the watcher half of the library's observer pattern.
 #ifndef BRIMSEL_SUBSCRIBER_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// Time, a time of day without date.
 #ifndef BRIMSEL_TIME_H

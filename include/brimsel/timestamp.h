@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// Timestamp, a date with a time of day.
 #ifndef BRIMSEL_TIMESTAMP_H

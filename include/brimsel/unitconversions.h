@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// UnitConversions, between metric units and imperial or US customary ones.
 #ifndef BRIMSEL_UNITCONVERSIONS_H

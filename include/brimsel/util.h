@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// Text helpers, the string list, CRC-32, createPath() and expand().
 ///

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// Variable and VariableMap, typed values under names.
 #ifndef BRIMSEL_VARIABLE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// Variant, the library's typed value.
 #ifndef BRIMSEL_VARIANT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// \file
 /// Version, a four-part version number, and the library's own identity:
 /// product(), copyright() and version().

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Clock readings for the calendar classes.
 #ifndef BRIMSEL_PLATFORM_CLOCK_H
 #define BRIMSEL_PLATFORM_CLOCK_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Run-time detection of the processor features that the library's faster
 // code paths rely on. The query depends on the compiler (CPUID comes through
 // <cpuid.h> with GCC and clang, through <intrin.h> with MSVC), not on the

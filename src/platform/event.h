@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // OS seam: an unnamed, auto-reset, two-state event with a timed wait.
 #ifndef BRIMSEL_SRC_PLATFORM_EVENT_H
 #define BRIMSEL_SRC_PLATFORM_EVENT_H

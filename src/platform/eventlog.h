@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // OS seam of EventLogger: the system event log and the registration of event
 // sources. Windows: the Application event log and the registry. Linux: the
 // local syslog socket and a file-backed store of registrations.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Linux side of the event log: entries go to the local syslog socket as
 // single datagrams in the traditional form of glibc's syslog(3); event-source
 // registrations are small text files, one per source, below a machine-wide

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows side of the event log: the Application event log through an event
 // source handle, and event-source registration in the registry.
 #include "platform/eventlog.h"

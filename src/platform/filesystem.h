@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file system behind Brimsel::createPath.
 #ifndef BRIMSEL_PLATFORM_FILESYSTEM_H
 #define BRIMSEL_PLATFORM_FILESYSTEM_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The system's source of new identifiers behind Brimsel::Guid.
 #ifndef BRIMSEL_PLATFORM_GUID_H
 #define BRIMSEL_PLATFORM_GUID_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // New identifiers on Linux: random (version 4) identifiers from the kernel's
 // random source.
 #include "platform/guid.h"

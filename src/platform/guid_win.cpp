@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // New identifiers on Windows: the RPC runtime's UuidCreate (rpcrt4).
 #include <windows.h>
 #include <rpc.h>

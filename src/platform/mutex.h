@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // OS seam: the recursive lock inside a Mutex.
 //
 // Mutex::lock and Mutex::unlock are defined in the OS files of this concern

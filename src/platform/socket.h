@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TCP socket seam of the daemon client.
 //
 // Sockets are plain ints: the platform's socket value truncated to 32 bits

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX sockets for the daemon client: getaddrinfo (thread-safe) for names,
 // MSG_NOSIGNAL so that writing to a connection the peer has closed gives an
 // error instead of SIGPIPE, a blocking recv woken by shutdown() (closing a

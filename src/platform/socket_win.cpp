@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows Sockets for the daemon client: version 1.1 started once, inet_addr
 // and gethostbyname for the host, select with ioctlsocket(FIONREAD) before
 // each recv. The wake-up channel is a UDP socket connected to itself on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Date, Time and Timestamp: validity, text forms, parsers, order, copies and
 // clock readings.
 #include <brimsel/exception.h>

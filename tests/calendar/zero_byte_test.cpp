@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A calendar text is read up to its first zero byte, as a C string would be;
 // its length rule still applies to the whole string.
 #include <brimsel/exception.h>

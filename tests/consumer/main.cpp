@@ -1,9 +1,15 @@
-// Links the installed library and checks a few results, so a wrong header,
-// library or export shows up as a failure rather than a build that merely links.
+// SPDX-License-Identifier: MIT
+// The one program of every consumer project (find_package, pkg-config,
+// add_subdirectory, FetchContent, the packages): links the library and checks
+// a few results, so a wrong header, library or export shows up as a failure
+// rather than a build that merely links.
 #include <brimsel/brimsel.h>
 
 #include <iostream>
 #include <sstream>
+#if defined(_WIN32) && defined(BRIMSEL_STATIC)
+#include <windows.h>
+#endif
 
 int main() {
   unsigned char text[] = "123456789";
@@ -41,10 +47,28 @@ int main() {
     std::cerr << "a Variable does not behave as one through its Variant base\n";
     return 1;
   }
-  if (Brimsel::version().verMajor() != 3) {
-    std::cerr << "the library reports version " << Brimsel::version().text() << "\n";
+  // The headers' version macros name the library the program runs with.
+  const Brimsel::Version& v = Brimsel::version();
+  if (v.verMajor() != 3 || BRIMSEL_VERSION_MAJOR != v.verMajor() || BRIMSEL_VERSION_MINOR != v.verMinor() ||
+      BRIMSEL_VERSION_PATCH != v.release() || BRIMSEL_VERSION_TWEAK != v.build() ||
+      BRIMSEL_VERSION != ((v.verMajor() * 100 + v.verMinor()) * 100 + v.release()) * 100 + v.build()) {
+    std::cerr << "the library reports version " << v.text() << ", the headers " << BRIMSEL_VERSION << "\n";
     return 1;
   }
-  std::cout << "consumer: the installed Brimsel package works\n";
+#if defined(_WIN32) && defined(BRIMSEL_STATIC)
+  // Linked statically, the program itself carries the event log's messages.
+  char message[128];
+  if (FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS, GetModuleHandleA(nullptr),
+                     0x40020106, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), message, sizeof message, nullptr) == 0 ||
+      std::string(message).find("An Error was posted.") != 0) {
+    std::cerr << "the program carries no message table of the event log\n";
+    return 1;
+  }
+#endif
+#if defined(BRIMSEL_STATIC)
+  std::cout << "consumer: Brimsel " << v.text() << ", static library, works\n";
+#else
+  std::cout << "consumer: Brimsel " << v.text() << ", shared library, works\n";
+#endif
   return 0;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Connecting, sending, ping and disconnecting against a daemon on 127.0.0.1.
 #include <brimsel/daemoncomm.h>
 #include <brimsel/exception.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An in-process daemon on 127.0.0.1 and a record of status callbacks, for the
 // daemon client's tests. Every wait is bounded.
 #ifndef BRIMSEL_TESTS_DAEMON_SUPPORT_H

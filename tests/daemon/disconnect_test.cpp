@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Ending a connection from several threads at once, and while a send is
 // blocked on a daemon that does not read.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The connect string: its grammar, the three parse forms and the accessors.
 #include <brimsel/daemoncomm.h>
 

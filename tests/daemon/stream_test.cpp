@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The response thread: splitting the stream into messages, handing them over,
 // and giving up a connection the daemon ended.
 #include <brimsel/daemoncomm.h>

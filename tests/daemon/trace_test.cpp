@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each block of text the response thread delivers is written as one trace
 // line through the process-wide logger. Linux only: the entries are caught on
 // a syslog socket of the test's own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared by the event-log tests: every writer called once, and on Linux a
 // private rsyslogd that serves a socket in a temporary folder (no other
 // input) and writes each entry it receives as one line of a file there.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The process-wide logger and the level filter: the rules that hold on every
 // platform, whatever the system log does with the entries.
 #include "eventlog_test.h"

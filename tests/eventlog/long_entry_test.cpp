@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Entries longer than the platform takes are cut to fit and written, never
 // dropped.
 #include "eventlog_test.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Event-source registration on Linux: one file per source below a temporary
 // store root, read back as a person would read it.
 #if !defined(_WIN32)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Entries written on Linux, read back from a private rsyslogd.
 #if !defined(_WIN32)
 

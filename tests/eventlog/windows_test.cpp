@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows side: the message table and version resource that brimsel.dll
 // carries, the registry entries of a registered source, and entries written
 // to the event log.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // createPath below a temporary root, with the path forms of each system.
 #if defined(_WIN32)
 #ifndef NOMINMAX

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's header comes first here: the system's headers must accept the
 // _GUID it declared (createpath_test.cpp has the other order).
 #include <brimsel/guid.h>

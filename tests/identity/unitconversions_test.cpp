@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <brimsel/unitconversions.h>
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <brimsel/version.h>
 
 #if defined(_WIN32)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <brimsel/semaphore.h>
 
 #include <gtest/gtest.h>

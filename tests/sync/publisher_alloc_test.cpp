@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whether Publisher::changed allocates: this program replaces the global
 // allocation functions to count the calls made on each thread. Where the
 // platform lets a program replace them for the libraries it loads (ELF), the

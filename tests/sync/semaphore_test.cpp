@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <brimsel/exception.h>
 #include <brimsel/semaphore.h>
 

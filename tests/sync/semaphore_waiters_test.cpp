@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Several threads waiting on one POSIX event: each signal releases exactly
 // one of them, as a Windows auto-reset event does.
 #if !defined(_WIN32)

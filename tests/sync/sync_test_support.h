@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bounded waits shared by the synchronisation tests.
 #ifndef BRIMSEL_TESTS_SYNC_SUPPORT_H
 #define BRIMSEL_TESTS_SYNC_SUPPORT_H

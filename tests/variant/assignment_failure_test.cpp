@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Assignment must leave its target unchanged when an allocation fails. This
 // program replaces the global allocation functions so that a chosen
 // allocation fails; where the library does not allocate through them (a

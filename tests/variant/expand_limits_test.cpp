@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // expand on values that refer to themselves or multiply: a clean 3001 in
 // memory proportional to the inputs, run under an address-space limit.
 #include <brimsel/exception.h>

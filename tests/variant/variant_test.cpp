@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Typed values: Variant (owned buffers, assignment, kind numbers, the
 // conversion matrix, coercion, number rules, the current-time flag),
 // Variable, expand and InitMap.
