@@ -39,7 +39,7 @@ void Mutex::lock(const char* /*site*/) { EnterCriticalSection(platform::asSectio
 // records its owner's thread id, so such a call is refused here.
 void Mutex::unlock() {
   CRITICAL_SECTION* cs = platform::asSection(_aLock);
-  if (cs->OwningThread != reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(GetCurrentThreadId()))) {
+  if (reinterpret_cast<ULONG_PTR>(cs->OwningThread) != GetCurrentThreadId()) {
     platform::refuse(__LINE__, "Mutex is not owned by the calling thread.");
   }
   LeaveCriticalSection(cs);

@@ -47,7 +47,7 @@ bool resolveIPv4(const std::string& host, unsigned char address[4]) {
   }
   // gethostbyname keeps its result per thread, so it is safe to call from
   // several threads at once.
-  hostent* entry = ::gethostbyname(host.c_str());
+  hostent* entry = ::gethostbyname(host.c_str());  // NOLINT(concurrency-mt-unsafe): per thread
   if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
       entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr)
     return false;
@@ -89,7 +89,7 @@ void abortSocket(int s) {
   ::shutdown(toSocket(s), SD_BOTH);
   // A socket is a file handle: cancelling its I/O from here ends a send
   // that another thread has blocked on it, which shutdown does not.
-  ::CancelIoEx(reinterpret_cast<HANDLE>(toSocket(s)), nullptr);
+  ::CancelIoEx(reinterpret_cast<HANDLE>(toSocket(s)), nullptr);  // NOLINT(performance-no-int-to-ptr)
 }
 
 bool openWaker(Waker& waker) {
