@@ -22,59 +22,10 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <mutex>
 #include <new>
 #include <string>
 
 namespace Brimsel {
-
-namespace {
-
-const char kDefaultSocketPath[] = "/dev/log";
-const char kDefaultStoreRoot[] = "/etc/brimsel/eventlog/Application";
-
-// Where entries and registrations go; only the library's tests move them.
-struct Settings {
-  std::mutex mx;
-  std::string socketPath = kDefaultSocketPath;
-  std::string storeRoot = kDefaultStoreRoot;
-};
-
-Settings& settings() {
-  static Settings s;
-  return s;
-}
-
-}  // namespace
-
-namespace detail {
-
-void setSyslogSocketPath(const std::string& path) {
-  Settings& s = settings();
-  std::lock_guard<std::mutex> lock(s.mx);
-  s.socketPath = path.empty() ? std::string(kDefaultSocketPath) : path;
-}
-
-std::string syslogSocketPath() {
-  Settings& s = settings();
-  std::lock_guard<std::mutex> lock(s.mx);
-  return s.socketPath;
-}
-
-void setEventSourceStoreRoot(const std::string& root) {
-  Settings& s = settings();
-  std::lock_guard<std::mutex> lock(s.mx);
-  s.storeRoot = root.empty() ? std::string(kDefaultStoreRoot) : root;
-}
-
-std::string eventSourceStoreRoot() {
-  Settings& s = settings();
-  std::lock_guard<std::mutex> lock(s.mx);
-  return s.storeRoot;
-}
-
-}  // namespace detail
-
 namespace platform {
 
 struct EventSource {
