@@ -6,6 +6,7 @@
 
 #include "eventcatalogue.h"
 #include "eventlogger_internal.h"
+#include "syslogentry.h"
 
 #include <dlfcn.h>
 #include <errno.h>
@@ -82,70 +83,6 @@ void closeEventSource(EventSource* source) {
 
 namespace {
 
-// Syslog severities of the event types: err, warning, info; facility user.
-int priorityOf(int type) {
-  const int facilityUser = 1 << 3;
-  switch (type) {
-    case catalogue::TYPE_ERROR: return facilityUser | 3;
-    case catalogue::TYPE_WARNING: return facilityUser | 4;
-    default: return facilityUser | 6;
-  }
-}
-
-// Month names of the C locale, whatever the process's locale says.
-const char kMonths[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
-}  // namespace
-
-namespace {
-
-// A small text builder over a fixed buffer; formatting by hand keeps the
-// writer free of locale lookups and allocation.
-class Writer {
- public:
-  Writer(char* buffer, size_t size) : _begin(buffer), _at(buffer), _end(buffer + size) {}
-  void text(const char* s, size_t n) {
-    if (n <= static_cast<size_t>(_end - _at)) {
-      memcpy(_at, s, n);
-      _at += n;
-    } else {
-      _overflow = true;
-    }
-  }
-  void text(const char* s) { text(s, strlen(s)); }
-  void ch(char c) { text(&c, 1); }
-  // `value` in decimal, at least `width` digits wide, padded with `pad`.
-  void number(unsigned long value, int width = 1, char pad = '0') {
-    char digits[24];
-    int n = 0;
-    do {
-      digits[n++] = static_cast<char>('0' + value % 10);
-      value /= 10;
-    } while (value != 0);
-    for (int i = n; i < width; ++i) {
-      ch(pad);
-    }
-    while (n > 0) {
-      ch(digits[--n]);
-    }
-  }
-  void hex8(unsigned long value) {
-    static const char digits[] = "0123456789ABCDEF";
-    for (int shift = 28; shift >= 0; shift -= 4) {
-      ch(digits[(value >> shift) & 0xF]);
-    }
-  }
-  bool overflow() const { return _overflow; }
-  size_t size() const { return static_cast<size_t>(_at - _begin); }
-
- private:
-  char* _begin;
-  char* _at;
-  char* _end;
-  bool _overflow = false;
-};
-
 // Sends one datagram made of `parts`. The socket was connected when the
 // source opened; when the daemon has been restarted since, the new daemon's
 // socket has the same path, so the same descriptor is connected again (never
@@ -196,72 +133,28 @@ bool reportEvent(EventSource* source, int type, unsigned short category, unsigne
   if (localtime_r(&now, &local) == nullptr) {
     return false;
   }
-
-  // The catalogue text with %1 replaced by the insertion string.
-  const char* insertionAt = strstr(message, "%1");
-  const char* insertion = text != nullptr ? text : "";
-  const size_t insertionLength = strlen(insertion);
-  const size_t beforeInsertion = insertionAt != nullptr ? static_cast<size_t>(insertionAt - message) : strlen(message);
-  const char* afterInsertion = insertionAt != nullptr ? insertionAt + 2 : "";
-
-  // "<PRI>Mmm dd hh:mm:ss SOURCE[PID]: [<category text> 0x<identifier>] "
-  // as syslog(3) writes it (local time, the day padded with a blank). The
-  // PID is read each time, so that a forked child reports its own.
-  char stampBuffer[32];
-  Writer stamp(stampBuffer, sizeof stampBuffer);
-  stamp.ch('<');
-  stamp.number(static_cast<unsigned long>(priorityOf(type)));
-  stamp.ch('>');
-  stamp.text(kMonths[local.tm_mon % 12], 3);
-  stamp.ch(' ');
-  stamp.number(static_cast<unsigned long>(local.tm_mday), 2, ' ');
-  stamp.ch(' ');
-  stamp.number(static_cast<unsigned long>(local.tm_hour), 2);
-  stamp.ch(':');
-  stamp.number(static_cast<unsigned long>(local.tm_min), 2);
-  stamp.ch(':');
-  stamp.number(static_cast<unsigned long>(local.tm_sec), 2);
-  stamp.ch(' ');
-
-  char middleBuffer[160];
-  Writer middle(middleBuffer, sizeof middleBuffer);
-  middle.ch('[');
-  middle.number(static_cast<unsigned long>(getpid()));
-  middle.text("]: [");
-  middle.text(categoryText);
-  middle.text(" 0x");
-  middle.hex8(id);
-  middle.text("] ");
-  middle.text(message, beforeInsertion);
-  if (stamp.overflow() || middle.overflow()) {
-    return false;  // cannot happen with the catalogue's short texts
-  }
-
-  // An entry too long for one datagram keeps what fits of its insertion.
-  const size_t afterLength = strlen(afterInsertion);
-  const size_t fixed = stamp.size() + source->tag.size() + middle.size() + afterLength;
-  if (fixed + kCutMarkLength > kMaxEntryPosix) {
+  // The PID is read each time, so that a forked child reports its own.
+  const SyslogFields fields = {type, local.tm_mon, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                               source->tag, static_cast<unsigned long>(getpid()), categoryText, id,
+                               message, text != nullptr ? text : ""};
+  SyslogEntry entry;
+  if (!entry.format(fields)) {
     return false;  // a source name too long to leave room for any text
   }
-  const size_t kept = keptOfInsertion(insertionLength, kMaxEntryPosix - fixed);
-  iovec parts[6] = {{stampBuffer, stamp.size()},
-                    {const_cast<char*>(source->tag.data()), source->tag.size()},
-                    {middleBuffer, middle.size()},
-                    {const_cast<char*>(insertion), kept},
-                    {const_cast<char*>(kCutMark), kept < insertionLength ? kCutMarkLength : 0},
-                    {const_cast<char*>(afterInsertion), afterLength}};
   // A usual entry goes out as one buffer, like syslog(3) sends it; a long
   // text is sent from where it lies rather than copied.
   char whole[1024];
-  Writer single(whole, sizeof whole);
-  for (const iovec& part : parts) {
-    single.text(static_cast<const char*>(part.iov_base), part.iov_len);
-  }
-  if (!single.overflow()) {
-    iovec one = {whole, single.size()};
+  const size_t copied = entry.copyTo(whole, sizeof whole);
+  if (copied != 0) {
+    iovec one = {whole, copied};
     return sendEntry(source, &one, 1);
   }
-  return sendEntry(source, parts, 6);
+  iovec parts[SyslogEntry::kPartCount];
+  for (size_t i = 0; i < SyslogEntry::kPartCount; ++i) {
+    parts[i].iov_base = const_cast<char*>(entry.parts()[i].data());
+    parts[i].iov_len = entry.parts()[i].size();
+  }
+  return sendEntry(source, parts, SyslogEntry::kPartCount);
 }
 
 namespace {
