@@ -4,6 +4,9 @@
 // folder that stands in for the registry.
 #include "platform/eventlog.h"
 
+#include <brimsel/exception.h>
+#include <brimsel/util.h>
+
 #include "eventcatalogue.h"
 #include "eventlogger_internal.h"
 #include "syslogentry.h"
@@ -195,20 +198,6 @@ std::string moduleFilePath(const void* address) {
   }
 }
 
-// Creates `dir` and its missing parents (like the registry, which creates
-// every missing key of a path).
-bool makeDirectories(const std::string& dir) {
-  struct stat st;
-  if (stat(dir.c_str(), &st) == 0) {
-    return S_ISDIR(st.st_mode);
-  }
-  const std::string::size_type slash = dir.find_last_of('/');
-  if (slash != std::string::npos && slash > 0 && !makeDirectories(dir.substr(0, slash))) {
-    return false;
-  }
-  return mkdir(dir.c_str(), 0755) == 0 || errno == EEXIST;
-}
-
 bool writeAll(int fd, const std::string& data) {
   size_t done = 0;
   while (done < data.size()) {
@@ -241,7 +230,11 @@ bool registerEventSource(const std::string& source, const void* module) {
   while (root.size() > 1 && root[root.size() - 1] == '/') {
     root.erase(root.size() - 1);
   }
-  if (!makeDirectories(root)) {
+  // The folders are created as the registry creates every missing key of a
+  // path; registration never raises, so a folder that cannot be made is false.
+  try {
+    createPath(root);
+  } catch (const Exception&) {
     return false;
   }
   const std::string contents =
