@@ -1,7 +1,8 @@
-// Linux side of the event log: entries go to the local syslog socket as
-// single datagrams in the traditional form of glibc's syslog(3); event-source
-// registrations are small text files, one per source, below a machine-wide
-// folder that stands in for the registry.
+// Linux side of the event log, the OS work only: entries go to the local
+// syslog socket as single datagrams, laid out by SyslogEntry (syslogentry.h)
+// in the traditional form of glibc's syslog(3); event-source registrations are
+// small text files, one per source, below a machine-wide folder that stands in
+// for the registry. Where both are is set in eventlogsettings_posix.cpp.
 #include "platform/eventlog.h"
 
 #include <brimsel/exception.h>
@@ -213,6 +214,35 @@ bool writeAll(int fd, const std::string& data) {
   return true;
 }
 
+// Creates `folder` and its missing parents, as the registry creates every
+// missing key of a path. Registration never raises: false when it fails.
+bool createFolder(const std::string& folder) {
+  try {
+    createPath(folder);
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+// Writes `contents` as the file `name` in `folder`: beside it first, then
+// renamed over it, so that a reader sees the old registration or the new one,
+// never a part of one.
+bool replaceFile(const std::string& folder, const std::string& name, const std::string& contents) {
+  const std::string target = folder + "/" + name;
+  std::string temporary = folder + "/." + name + ".XXXXXX";
+  const int fd = mkostemp(&temporary[0], O_CLOEXEC);
+  if (fd < 0) {
+    return false;
+  }
+  const bool written = fchmod(fd, 0644) == 0 && writeAll(fd, contents) && fsync(fd) == 0;
+  if (close(fd) != 0 || !written || rename(temporary.c_str(), target.c_str()) != 0) {
+    unlink(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool registerEventSource(const std::string& source, const void* module) {
@@ -230,11 +260,7 @@ bool registerEventSource(const std::string& source, const void* module) {
   while (root.size() > 1 && root[root.size() - 1] == '/') {
     root.erase(root.size() - 1);
   }
-  // The folders are created as the registry creates every missing key of a
-  // path; registration never raises, so a folder that cannot be made is false.
-  try {
-    createPath(root);
-  } catch (const Exception&) {
+  if (!createFolder(root)) {
     return false;
   }
   const std::string contents =
@@ -243,21 +269,7 @@ bool registerEventSource(const std::string& source, const void* module) {
       "TypesSupported=31\n"
       "EventMessageFile=" + modulePath + "\n"
       "CategoryMessageFile=" + modulePath + "\n";
-
-  // Written beside the final file and renamed over it, so that a reader
-  // sees the old registration or the new one, never a part of one.
-  const std::string target = root + "/" + source;
-  std::string temporary = root + "/." + source + ".XXXXXX";
-  const int fd = mkostemp(&temporary[0], O_CLOEXEC);
-  if (fd < 0) {
-    return false;
-  }
-  const bool written = fchmod(fd, 0644) == 0 && writeAll(fd, contents) && fsync(fd) == 0;
-  if (close(fd) != 0 || !written || rename(temporary.c_str(), target.c_str()) != 0) {
-    unlink(temporary.c_str());
-    return false;
-  }
-  return true;
+  return replaceFile(root, source, contents);
 }
 
 }  // namespace platform
