@@ -7,6 +7,8 @@
 #ifndef BRIMSEL_EVENTCATALOGUE_H
 #define BRIMSEL_EVENTCATALOGUE_H
 
+#include <brimsel/eventlogger.h>
+
 namespace Brimsel {
 namespace catalogue {
 
@@ -26,17 +28,19 @@ const unsigned long MESSAGE_POSTED = 0xC0020107UL;
 const unsigned long DEBUG_POSTED = 0xC0020108UL;
 const unsigned long TRACE_POSTED = 0xC0020109UL;
 
-// The category of an entry reported by `layer` (an EventLogger::Layer):
-// layers 0, 1, 2, 4 and 5 have categories 1 to 5 in that order; layer 3 and
-// every other value fall to category 4.
-inline unsigned short categoryOf(int layer) {
+// The category of an entry reported by `layer`. Every layer is named, so
+// that a new one cannot go unmapped; a value that names no layer falls to
+// category 4, with the client and the user interface.
+inline unsigned short categoryOf(EventLogger::Layer layer) {
   switch (layer) {
-    case 0: return 1;
-    case 1: return 2;
-    case 2: return 3;
-    case 5: return 5;
-    default: return 4;
+    case EventLogger::LAYER_DAL: return 1;      // "Dal Events"
+    case EventLogger::LAYER_DATA: return 2;     // "Data Events"
+    case EventLogger::LAYER_SERVICE: return 3;  // "Data Events"
+    case EventLogger::LAYER_CLIENT:
+    case EventLogger::LAYER_UI: return 4;       // "UI Events"
+    case EventLogger::LAYER_DAEMON: return 5;   // "Daemon Events"
   }
+  return 4;
 }
 
 // The text of category 1 to 5, or null for any other number.

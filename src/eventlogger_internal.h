@@ -3,10 +3,10 @@
 // writer finds the syslog socket and where registrations are stored. Never
 // installed and never read from the environment, so no configuration moves a
 // program's entries or registrations elsewhere. The shipped library does not
-// export them; the tests link the library's objects statically.
+// export them; the tests link the library's objects statically. Defined in
+// platform/eventlogsettings_posix.cpp.
 #ifndef BRIMSEL_EVENTLOGGER_INTERNAL_H
 #define BRIMSEL_EVENTLOGGER_INTERNAL_H
-
 
 #include <string>
 

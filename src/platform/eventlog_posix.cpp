@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
-// Linux side of the event log: entries go to the local syslog socket as
-// single datagrams in the traditional form of glibc's syslog(3); event-source
-// registrations are small text files, one per source, below a machine-wide
-// folder that stands in for the registry.
+// Linux side of the event log, the OS work only: entries go to the local
+// syslog socket as single datagrams, laid out by SyslogEntry (syslogentry.h)
+// in the traditional form of glibc's syslog(3); event-source registrations are
+// small text files, one per source, below a machine-wide folder that stands in
+// for the registry. Where both are is set in eventlogsettings_posix.cpp.
 #include "platform/eventlog.h"
+
+#include <brimsel/exception.h>
+#include <brimsel/util.h>
 
 #include "eventcatalogue.h"
 #include "eventlogger_internal.h"
+#include "syslogentry.h"
 
 #include <dlfcn.h>
 #include <errno.h>
@@ -23,59 +28,10 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <mutex>
 #include <new>
 #include <string>
 
 namespace Brimsel {
-
-namespace {
-
-const char kDefaultSocketPath[] = "/dev/log";
-const char kDefaultStoreRoot[] = "/etc/brimsel/eventlog/Application";
-
-// Where entries and registrations go; only the library's tests move them.
-struct Settings {
-  std::mutex mx;
-  std::string socketPath = kDefaultSocketPath;
-  std::string storeRoot = kDefaultStoreRoot;
-};
-
-Settings& settings() {
-  static Settings s;
-  return s;
-}
-
-}  // namespace
-
-namespace detail {
-
-void setSyslogSocketPath(const std::string& path) {
-  Settings& s = settings();
-  std::lock_guard<std::mutex> lock(s.mx);
-  s.socketPath = path.empty() ? std::string(kDefaultSocketPath) : path;
-}
-
-std::string syslogSocketPath() {
-  Settings& s = settings();
-  std::lock_guard<std::mutex> lock(s.mx);
-  return s.socketPath;
-}
-
-void setEventSourceStoreRoot(const std::string& root) {
-  Settings& s = settings();
-  std::lock_guard<std::mutex> lock(s.mx);
-  s.storeRoot = root.empty() ? std::string(kDefaultStoreRoot) : root;
-}
-
-std::string eventSourceStoreRoot() {
-  Settings& s = settings();
-  std::lock_guard<std::mutex> lock(s.mx);
-  return s.storeRoot;
-}
-
-}  // namespace detail
-
 namespace platform {
 
 struct EventSource {
@@ -132,70 +88,6 @@ void closeEventSource(EventSource* source) {
 
 namespace {
 
-// Syslog severities of the event types: err, warning, info; facility user.
-int priorityOf(int type) {
-  const int facilityUser = 1 << 3;
-  switch (type) {
-    case catalogue::TYPE_ERROR: return facilityUser | 3;
-    case catalogue::TYPE_WARNING: return facilityUser | 4;
-    default: return facilityUser | 6;
-  }
-}
-
-// Month names of the C locale, whatever the process's locale says.
-const char kMonths[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
-}  // namespace
-
-namespace {
-
-// A small text builder over a fixed buffer; formatting by hand keeps the
-// writer free of locale lookups and allocation.
-class Writer {
- public:
-  Writer(char* buffer, size_t size) : _begin(buffer), _at(buffer), _end(buffer + size) {}
-  void text(const char* s, size_t n) {
-    if (n <= static_cast<size_t>(_end - _at)) {
-      memcpy(_at, s, n);
-      _at += n;
-    } else {
-      _overflow = true;
-    }
-  }
-  void text(const char* s) { text(s, strlen(s)); }
-  void ch(char c) { text(&c, 1); }
-  // `value` in decimal, at least `width` digits wide, padded with `pad`.
-  void number(unsigned long value, int width = 1, char pad = '0') {
-    char digits[24];
-    int n = 0;
-    do {
-      digits[n++] = static_cast<char>('0' + value % 10);
-      value /= 10;
-    } while (value != 0);
-    for (int i = n; i < width; ++i) {
-      ch(pad);
-    }
-    while (n > 0) {
-      ch(digits[--n]);
-    }
-  }
-  void hex8(unsigned long value) {
-    static const char digits[] = "0123456789ABCDEF";
-    for (int shift = 28; shift >= 0; shift -= 4) {
-      ch(digits[(value >> shift) & 0xF]);
-    }
-  }
-  bool overflow() const { return _overflow; }
-  size_t size() const { return static_cast<size_t>(_at - _begin); }
-
- private:
-  char* _begin;
-  char* _at;
-  char* _end;
-  bool _overflow = false;
-};
-
 // Sends one datagram made of `parts`. The socket was connected when the
 // source opened; when the daemon has been restarted since, the new daemon's
 // socket has the same path, so the same descriptor is connected again (never
@@ -246,72 +138,28 @@ bool reportEvent(EventSource* source, int type, unsigned short category, unsigne
   if (localtime_r(&now, &local) == nullptr) {
     return false;
   }
-
-  // The catalogue text with %1 replaced by the insertion string.
-  const char* insertionAt = strstr(message, "%1");
-  const char* insertion = text != nullptr ? text : "";
-  const size_t insertionLength = strlen(insertion);
-  const size_t beforeInsertion = insertionAt != nullptr ? static_cast<size_t>(insertionAt - message) : strlen(message);
-  const char* afterInsertion = insertionAt != nullptr ? insertionAt + 2 : "";
-
-  // "<PRI>Mmm dd hh:mm:ss SOURCE[PID]: [<category text> 0x<identifier>] "
-  // as syslog(3) writes it (local time, the day padded with a blank). The
-  // PID is read each time, so that a forked child reports its own.
-  char stampBuffer[32];
-  Writer stamp(stampBuffer, sizeof stampBuffer);
-  stamp.ch('<');
-  stamp.number(static_cast<unsigned long>(priorityOf(type)));
-  stamp.ch('>');
-  stamp.text(kMonths[local.tm_mon % 12], 3);
-  stamp.ch(' ');
-  stamp.number(static_cast<unsigned long>(local.tm_mday), 2, ' ');
-  stamp.ch(' ');
-  stamp.number(static_cast<unsigned long>(local.tm_hour), 2);
-  stamp.ch(':');
-  stamp.number(static_cast<unsigned long>(local.tm_min), 2);
-  stamp.ch(':');
-  stamp.number(static_cast<unsigned long>(local.tm_sec), 2);
-  stamp.ch(' ');
-
-  char middleBuffer[160];
-  Writer middle(middleBuffer, sizeof middleBuffer);
-  middle.ch('[');
-  middle.number(static_cast<unsigned long>(getpid()));
-  middle.text("]: [");
-  middle.text(categoryText);
-  middle.text(" 0x");
-  middle.hex8(id);
-  middle.text("] ");
-  middle.text(message, beforeInsertion);
-  if (stamp.overflow() || middle.overflow()) {
-    return false;  // cannot happen with the catalogue's short texts
-  }
-
-  // An entry too long for one datagram keeps what fits of its insertion.
-  const size_t afterLength = strlen(afterInsertion);
-  const size_t fixed = stamp.size() + source->tag.size() + middle.size() + afterLength;
-  if (fixed + kCutMarkLength > kMaxEntryPosix) {
+  // The PID is read each time, so that a forked child reports its own.
+  const SyslogFields fields = {type, local.tm_mon, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                               source->tag, static_cast<unsigned long>(getpid()), categoryText, id,
+                               message, text != nullptr ? text : ""};
+  SyslogEntry entry;
+  if (!entry.format(fields)) {
     return false;  // a source name too long to leave room for any text
   }
-  const size_t kept = keptOfInsertion(insertionLength, kMaxEntryPosix - fixed);
-  iovec parts[6] = {{stampBuffer, stamp.size()},
-                    {const_cast<char*>(source->tag.data()), source->tag.size()},
-                    {middleBuffer, middle.size()},
-                    {const_cast<char*>(insertion), kept},
-                    {const_cast<char*>(kCutMark), kept < insertionLength ? kCutMarkLength : 0},
-                    {const_cast<char*>(afterInsertion), afterLength}};
   // A usual entry goes out as one buffer, like syslog(3) sends it; a long
   // text is sent from where it lies rather than copied.
   char whole[1024];
-  Writer single(whole, sizeof whole);
-  for (const iovec& part : parts) {
-    single.text(static_cast<const char*>(part.iov_base), part.iov_len);
-  }
-  if (!single.overflow()) {
-    iovec one = {whole, single.size()};
+  const size_t copied = entry.copyTo(whole, sizeof whole);
+  if (copied != 0) {
+    iovec one = {whole, copied};
     return sendEntry(source, &one, 1);
   }
-  return sendEntry(source, parts, 6);
+  iovec parts[SyslogEntry::kPartCount];
+  for (size_t i = 0; i < SyslogEntry::kPartCount; ++i) {
+    parts[i].iov_base = const_cast<char*>(entry.parts()[i].data());
+    parts[i].iov_len = entry.parts()[i].size();
+  }
+  return sendEntry(source, parts, SyslogEntry::kPartCount);
 }
 
 namespace {
@@ -352,20 +200,6 @@ std::string moduleFilePath(const void* address) {
   }
 }
 
-// Creates `dir` and its missing parents (like the registry, which creates
-// every missing key of a path).
-bool makeDirectories(const std::string& dir) {
-  struct stat st;
-  if (stat(dir.c_str(), &st) == 0) {
-    return S_ISDIR(st.st_mode);
-  }
-  const std::string::size_type slash = dir.find_last_of('/');
-  if (slash != std::string::npos && slash > 0 && !makeDirectories(dir.substr(0, slash))) {
-    return false;
-  }
-  return mkdir(dir.c_str(), 0755) == 0 || errno == EEXIST;
-}
-
 bool writeAll(int fd, const std::string& data) {
   size_t done = 0;
   while (done < data.size()) {
@@ -377,6 +211,35 @@ bool writeAll(int fd, const std::string& data) {
       return false;
     }
     done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Creates `folder` and its missing parents, as the registry creates every
+// missing key of a path. Registration never raises: false when it fails.
+bool createFolder(const std::string& folder) {
+  try {
+    createPath(folder);
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+// Writes `contents` as the file `name` in `folder`: beside it first, then
+// renamed over it, so that a reader sees the old registration or the new one,
+// never a part of one.
+bool replaceFile(const std::string& folder, const std::string& name, const std::string& contents) {
+  const std::string target = folder + "/" + name;
+  std::string temporary = folder + "/." + name + ".XXXXXX";
+  const int fd = mkostemp(&temporary[0], O_CLOEXEC);
+  if (fd < 0) {
+    return false;
+  }
+  const bool written = fchmod(fd, 0644) == 0 && writeAll(fd, contents) && fsync(fd) == 0;
+  if (close(fd) != 0 || !written || rename(temporary.c_str(), target.c_str()) != 0) {
+    unlink(temporary.c_str());
+    return false;
   }
   return true;
 }
@@ -398,7 +261,7 @@ bool registerEventSource(const std::string& source, const void* module) {
   while (root.size() > 1 && root[root.size() - 1] == '/') {
     root.erase(root.size() - 1);
   }
-  if (!makeDirectories(root)) {
+  if (!createFolder(root)) {
     return false;
   }
   const std::string contents =
@@ -407,21 +270,7 @@ bool registerEventSource(const std::string& source, const void* module) {
       "TypesSupported=31\n"
       "EventMessageFile=" + modulePath + "\n"
       "CategoryMessageFile=" + modulePath + "\n";
-
-  // Written beside the final file and renamed over it, so that a reader
-  // sees the old registration or the new one, never a part of one.
-  const std::string target = root + "/" + source;
-  std::string temporary = root + "/." + source + ".XXXXXX";
-  const int fd = mkostemp(&temporary[0], O_CLOEXEC);
-  if (fd < 0) {
-    return false;
-  }
-  const bool written = fchmod(fd, 0644) == 0 && writeAll(fd, contents) && fsync(fd) == 0;
-  if (close(fd) != 0 || !written || rename(temporary.c_str(), target.c_str()) != 0) {
-    unlink(temporary.c_str());
-    return false;
-  }
-  return true;
+  return replaceFile(root, source, contents);
 }
 
 }  // namespace platform
