@@ -47,8 +47,8 @@ inline unsigned short categoryOf(EventLogger::Layer layer) {
 inline const char* categoryText(unsigned short category) {
   switch (category) {
     case 1: return "Dal Events";
-    case 2: return "Data Events";
-    case 3: return "Data Events";
+    case 2:
+    case 3: return "Data Events";  // two categories, one text
     case 4: return "UI Events";
     case 5: return "Daemon Events";
     default: return nullptr;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "syslogentry.h"
 
+#include "decimal.h"
 #include "eventcatalogue.h"
 #include "platform/eventlog.h"
 
@@ -33,23 +34,6 @@ char* text(char* at, std::string_view s) {
   return at + s.size();
 }
 
-// `value` in decimal, at least `width` digits wide, padded with `pad`.
-char* number(char* at, unsigned long value, int width = 1, char pad = '0') {
-  char digits[24];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  for (int i = n; i < width; ++i) {
-    *at++ = pad;
-  }
-  while (n > 0) {
-    *at++ = digits[--n];
-  }
-  return at;
-}
-
 char* hex8(char* at, unsigned long value) {
   static const char digits[] = "0123456789ABCDEF";
   for (int shift = 28; shift >= 0; shift -= 4) {
@@ -70,21 +54,21 @@ bool SyslogEntry::format(const SyslogFields& f) {
   char* const stamp = _generated;
   char* at = stamp;
   *at++ = '<';
-  at = number(at, priorityOf(f.type));
+  at = detail::writeDecimal(at, priorityOf(f.type));
   *at++ = '>';
   at = text(at, std::string_view(kMonths[static_cast<unsigned>(f.month) % 12], 3));
   *at++ = ' ';
-  at = number(at, static_cast<unsigned long>(f.day), 2, ' ');
+  at = detail::writeDecimal(at, static_cast<unsigned long>(f.day), 2, ' ');
   *at++ = ' ';
-  at = number(at, static_cast<unsigned long>(f.hour), 2);
+  at = detail::writeDecimal(at, static_cast<unsigned long>(f.hour), 2);
   *at++ = ':';
-  at = number(at, static_cast<unsigned long>(f.minute), 2);
+  at = detail::writeDecimal(at, static_cast<unsigned long>(f.minute), 2);
   *at++ = ':';
-  at = number(at, static_cast<unsigned long>(f.second), 2);
+  at = detail::writeDecimal(at, static_cast<unsigned long>(f.second), 2);
   *at++ = ' ';
   char* const pid = at;
   *at++ = '[';
-  at = number(at, f.pid);
+  at = detail::writeDecimal(at, f.pid);
   at = text(at, "]: [");
   char* const identifier = at;
   at = text(at, " 0x");

@@ -68,7 +68,8 @@ EventSource* openEventSource(const std::string& name) {
   }
   source->fd = fd;
   try {
-    source->tag = name.c_str();  // like the Windows call, the name ends at a zero byte
+    // Like the Windows call, the name ends at a zero byte.
+    source->tag = name.c_str();  // NOLINT(readability-redundant-string-cstr)
   } catch (...) {
     close(fd);
     delete source;
