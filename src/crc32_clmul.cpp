@@ -189,7 +189,7 @@ BRIMSEL_WIDEST_CLMUL_TARGET inline __m512i fold(__m512i x, __m512i constants, __
 
 // Four 512-bit lanes (sixteen blocks) over 256-byte strides; lane i holds
 // blocks 4i to 4i+3 of its stride. Then two lanes over 128-byte strides.
-// Needs len >= 256. Written out lane by lane, like the 256-bit path.
+// Needs len >= 256.
 BRIMSEL_WIDEST_CLMUL_TARGET std::uint32_t widestClmulUpdate(std::uint32_t crc, const unsigned char* p,
                                                            std::size_t len) {
   const __m512i swap =
@@ -199,33 +199,21 @@ BRIMSEL_WIDEST_CLMUL_TARGET std::uint32_t widestClmulUpdate(std::uint32_t crc, c
   const __m512i by1024 = _mm512_set_epi64(k<1024 + 64>, k<1024>, k<1024 + 64>, k<1024>,
                                           k<1024 + 64>, k<1024>, k<1024 + 64>, k<1024>);
 
-  __m512i z0 = _mm512_xor_si512(loadSwapped(p, swap),
-                                _mm512_set_epi32(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                                 static_cast<int>(crc), 0, 0, 0));
-  __m512i z1 = loadSwapped(p + 64, swap);
-  __m512i z2 = loadSwapped(p + 128, swap);
-  __m512i z3 = loadSwapped(p + 192, swap);
-  p += 256;
-  len -= 256;
-  while (len >= 256) {
-    z0 = fold(z0, by2048, loadSwapped(p, swap));
-    z1 = fold(z1, by2048, loadSwapped(p + 64, swap));
-    z2 = fold(z2, by2048, loadSwapped(p + 128, swap));
-    z3 = fold(z3, by2048, loadSwapped(p + 192, swap));
-    p += 256;
-    len -= 256;
+  __m512i z[4];
+  for (std::size_t i = 0; i < 4; ++i) z[i] = loadSwapped(p + 64 * i, swap);
+  z[0] = _mm512_xor_si512(z[0], _mm512_set_epi32(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<int>(crc), 0, 0, 0));
+  for (p += 256, len -= 256; len >= 256; p += 256, len -= 256) {
+    for (std::size_t i = 0; i < 4; ++i) z[i] = fold(z[i], by2048, loadSwapped(p + 64 * i, swap));
   }
-  z0 = fold(z0, by1024, z2);
-  z1 = fold(z1, by1024, z3);
+  for (int i = 0; i < 2; ++i) z[i] = fold(z[i], by1024, z[i + 2]);
   if (len >= 128) {
-    z0 = fold(z0, by1024, loadSwapped(p, swap));
-    z1 = fold(z1, by1024, loadSwapped(p + 64, swap));
+    for (std::size_t i = 0; i < 2; ++i) z[i] = fold(z[i], by1024, loadSwapped(p + 64 * i, swap));
     p += 128;
     len -= 128;
   }
   __m128i x[8];
-  _mm512_storeu_si512(x, z0);
-  _mm512_storeu_si512(x + 4, z1);
+  _mm512_storeu_si512(x, z[0]);
+  _mm512_storeu_si512(x + 4, z[1]);
   return finish(x, p, len);
 }
 
