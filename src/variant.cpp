@@ -151,58 +151,27 @@ std::unique_ptr<unsigned char[]> copyBytes(const unsigned char* data, unsigned i
 
 }  // namespace
 
-Variant::Variant()
-    : _eType(vtNone), _nValue(0), _dValue(0.0), _pBinary(nullptr), _nLength(nNO_LENGTH), _bNow(false) {}
+Variant::Variant() = default;
 
-Variant::Variant(int value)
-    : _eType(vtInt), _nValue(value), _dValue(0.0), _pBinary(nullptr), _nLength(nNO_LENGTH), _bNow(false) {}
+Variant::Variant(int value) : _eType(vtInt), _nValue(value) {}
 
-Variant::Variant(double value)
-    : _eType(vtDouble), _nValue(0), _dValue(value), _pBinary(nullptr), _nLength(nNO_LENGTH), _bNow(false) {}
+Variant::Variant(double value) : _eType(vtDouble), _dValue(value) {}
 
-Variant::Variant(const std::string& value)
-    : _eType(vtString),
-      _nValue(0),
-      _dValue(0.0),
-      _strValue(value),
-      _pBinary(nullptr),
-      _nLength(nNO_LENGTH),
-      _bNow(false) {}
+Variant::Variant(const std::string& value) : _eType(vtString), _strValue(value) {}
 
 Variant::Variant(const Date& value, bool now)
-    : _eType(vtDate),
-      _nValue(0),
-      _dValue(0.0),
-      _date{value.year(), value.month(), value.day()},
-      _pBinary(nullptr),
-      _nLength(nNO_LENGTH),
-      _bNow(now) {}
+    : _eType(vtDate), _date{value.year(), value.month(), value.day()}, _bNow(now) {}
 
 Variant::Variant(const Time& value, bool now)
-    : _eType(vtTime),
-      _nValue(0),
-      _dValue(0.0),
-      _time{value.hour(), value.minute(), value.second()},
-      _pBinary(nullptr),
-      _nLength(nNO_LENGTH),
-      _bNow(now) {}
+    : _eType(vtTime), _time{value.hour(), value.minute(), value.second()}, _bNow(now) {}
 
 Variant::Variant(const Timestamp& value, bool now)
     : _eType(vtTimestamp),
-      _nValue(0),
-      _dValue(0.0),
       _timestamp{{value.year(), value.month(), value.day()}, {value.hour(), value.minute(), value.second()}},
-      _pBinary(nullptr),
-      _nLength(nNO_LENGTH),
       _bNow(now) {}
 
 Variant::Variant(const unsigned char* data, unsigned int length)
-    : _eType(vtBinary),
-      _nValue(0),
-      _dValue(0.0),
-      _pBinary(copyBytes(data, length).release()),
-      _nLength(length),
-      _bNow(false) {}
+    : _eType(vtBinary), _pBinary(copyBytes(data, length).release()), _nLength(length) {}
 
 // The plain fields are copied as they are; only the text and the byte buffer
 // need copies of their own, and only a vtString has a text that is not empty.
@@ -297,6 +266,23 @@ double Variant::toDouble() const {
   }
 }
 
+namespace {
+
+// The calendar value `Value` (of kind `target`) that a vtString holds. A
+// text its parser refuses (with any code) is a type mismatch whose legend is
+// the text and the kind; any other kind is a mismatch of the two kinds.
+template <class Value>
+Value fromString(Variant::VariantType type, const std::string& text, Variant::VariantType target, int line) {
+  if (type != Variant::vtString) mismatch(line, type, target);
+  try {
+    return Value::fromText(text);
+  } catch (const Exception&) {
+    raiseError(line, detail::kTypeMismatch, text + " > " + kindWord(target));
+  }
+}
+
+}  // namespace
+
 std::string Variant::toString() const {
   switch (_eType) {
     case vtInt:
@@ -316,56 +302,24 @@ std::string Variant::toString() const {
   }
 }
 
+// The three calendar conversions: the clock when the current-time flag is
+// set, else the stored value, else what a string holds.
 Date Variant::toDate() const {
   if (_bNow) return Date::now(LOCAL);
-  switch (_eType) {
-    case vtString:
-      try {
-        return Date::fromText(_strValue);
-      } catch (const Exception&) {
-        raiseError(__LINE__, detail::kTypeMismatch, _strValue + " > Date");
-      }
-    case vtDate:
-      return makeDate(_date);
-    case vtTimestamp:
-      return makeDate(_timestamp.date);
-    default:
-      mismatch(__LINE__, _eType, vtDate);
-  }
+  if (_eType == vtDate || _eType == vtTimestamp) return makeDate(_eType == vtDate ? _date : _timestamp.date);
+  return fromString<Date>(_eType, _strValue, vtDate, __LINE__);
 }
 
 Time Variant::toTime() const {
   if (_bNow) return Time::now(LOCAL);
-  switch (_eType) {
-    case vtString:
-      try {
-        return Time::fromText(_strValue);
-      } catch (const Exception&) {
-        raiseError(__LINE__, detail::kTypeMismatch, _strValue + " > Time");
-      }
-    case vtTime:
-      return makeTime(_time);
-    case vtTimestamp:
-      return makeTime(_timestamp.time);
-    default:
-      mismatch(__LINE__, _eType, vtTime);
-  }
+  if (_eType == vtTime || _eType == vtTimestamp) return makeTime(_eType == vtTime ? _time : _timestamp.time);
+  return fromString<Time>(_eType, _strValue, vtTime, __LINE__);
 }
 
 Timestamp Variant::toTimestamp() const {
   if (_bNow) return Timestamp::now(LOCAL);
-  switch (_eType) {
-    case vtString:
-      try {
-        return Timestamp::fromText(_strValue);
-      } catch (const Exception&) {
-        raiseError(__LINE__, detail::kTypeMismatch, _strValue + " > Timestamp");
-      }
-    case vtTimestamp:
-      return makeTimestamp(_timestamp);
-    default:
-      mismatch(__LINE__, _eType, vtTimestamp);
-  }
+  return _eType == vtTimestamp ? makeTimestamp(_timestamp)
+                               : fromString<Timestamp>(_eType, _strValue, vtTimestamp, __LINE__);
 }
 
 const unsigned char* Variant::toBinary() const {

@@ -208,16 +208,17 @@ class BRIMSEL_API Variant {
   static Time makeTime(const TimeFields& f);
   static Timestamp makeTimestamp(const TimestampFields& f);
 
-  VariantType _eType;
-  int _nValue;
-  double _dValue;
+  // Every field but the one of the kind held keeps these defaults.
+  VariantType _eType = vtNone;
+  int _nValue = 0;
+  double _dValue = 0.0;
   std::string _strValue;
   DateFields _date;
   TimeFields _time;
   TimestampFields _timestamp;
-  unsigned char* _pBinary;
-  unsigned int _nLength;
-  bool _bNow;
+  unsigned char* _pBinary = nullptr;
+  unsigned int _nLength = nNO_LENGTH;
+  bool _bNow = false;
 };
 
 }  // namespace Brimsel

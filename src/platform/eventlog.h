@@ -12,6 +12,28 @@
 namespace Brimsel {
 namespace platform {
 
+// An open event source; its contents are the platform's own.
+struct EventSource;
+
+// Opens the event source `name` for writing; null when the platform refuses.
+EventSource* openEventSource(const std::string& name);
+
+// Closes a source that openEventSource returned (null is ignored).
+void closeEventSource(EventSource* source);
+
+// Writes one entry: `type` is 1 (error), 2 (warning) or 4 (information);
+// `text` is the one insertion string, or null for none, cut to fit as said
+// below. True when the platform accepted the entry. Safe to call from
+// several threads at once on the same source.
+bool reportEvent(EventSource* source, int type, unsigned short category, unsigned long id,
+                 const char* text);
+
+// Registers `source` with category count 5, supported types 31 and the file
+// of `module` (an address in the module; null for the running executable) as
+// its event and category message file. False when nothing could be stored;
+// memory exhaustion while building the names may escape as std::bad_alloc.
+bool registerEventSource(const std::string& source, const void* module);
+
 // Entries have a size limit. Windows' ReportEventA refuses an insertion
 // string longer than 31,839 characters; on Linux an entry is one datagram of
 // at most 64 KiB (header included), beyond what a syslog daemon keeps anyway.
@@ -40,28 +62,6 @@ inline const char* fitInsertion(const char* text, std::size_t limit, std::string
   cut += kCutMark;
   return cut.c_str();
 }
-
-// An open event source; its contents are the platform's own.
-struct EventSource;
-
-// Opens the event source `name` for writing; null when the platform refuses.
-EventSource* openEventSource(const std::string& name);
-
-// Closes a source that openEventSource returned (null is ignored).
-void closeEventSource(EventSource* source);
-
-// Writes one entry: `type` is 1 (error), 2 (warning) or 4 (information);
-// `text` is the one insertion string, or null for none, cut to fit as said
-// above. True when the platform accepted the entry. Safe to call from several threads at once on
-// the same source.
-bool reportEvent(EventSource* source, int type, unsigned short category, unsigned long id,
-                 const char* text);
-
-// Registers `source` with category count 5, supported types 31 and the file
-// of `module` (an address in the module; null for the running executable) as
-// its event and category message file. False when nothing could be stored;
-// memory exhaustion while building the names may escape as std::bad_alloc.
-bool registerEventSource(const std::string& source, const void* module);
 
 }  // namespace platform
 }  // namespace Brimsel

@@ -28,6 +28,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <memory>
 #include <new>
 #include <string>
 
@@ -42,42 +43,30 @@ struct EventSource {
 };
 
 EventSource* openEventSource(const std::string& name) {
-  const std::string path = detail::syslogSocketPath();
-  sockaddr_un address;
-  memset(&address, 0, sizeof address);
-  address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof address.sun_path || path.find('\0') != std::string::npos) {
-    return nullptr;
-  }
-  memcpy(address.sun_path, path.data(), path.size());
-  const socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
-
-  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    return nullptr;
-  }
-  // Connected once, so that each entry is a single send without a path lookup.
-  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
-    close(fd);
-    return nullptr;
-  }
-  EventSource* source = new (std::nothrow) EventSource;
-  if (source == nullptr) {
-    close(fd);
-    return nullptr;
-  }
-  source->fd = fd;
+  std::unique_ptr<EventSource> source;
+  std::string path;
   try {
+    source.reset(new EventSource);
     // Like the Windows call, the name ends at a zero byte.
     source->tag = name.c_str();  // NOLINT(readability-redundant-string-cstr)
-  } catch (...) {
-    close(fd);
-    delete source;
+    path = detail::syslogSocketPath();
+  } catch (const std::bad_alloc&) {
     return nullptr;
   }
-  source->address = address;
-  source->addressLength = length;
-  return source;
+  sockaddr_un& address = source->address;
+  memset(&address, 0, sizeof address);
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path || path.find('\0') != std::string::npos) return nullptr;
+  memcpy(address.sun_path, path.data(), path.size());
+  source->addressLength = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
+  source->fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (source->fd < 0) return nullptr;
+  // Connected once, so that each entry is a single send without a path lookup.
+  if (connect(source->fd, reinterpret_cast<const sockaddr*>(&address), source->addressLength) != 0) {
+    close(source->fd);
+    return nullptr;
+  }
+  return source.release();
 }
 
 void closeEventSource(EventSource* source) {

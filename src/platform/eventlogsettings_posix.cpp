@@ -25,31 +25,26 @@ Settings& settings() {
   return s;
 }
 
+// An empty value restores the default.
+void set(std::string Settings::*field, const std::string& value, const char* fallback) {
+  Settings& s = settings();
+  std::lock_guard<std::mutex> lock(s.mx);
+  s.*field = value.empty() ? std::string(fallback) : value;
+}
+
+std::string get(std::string Settings::*field) {
+  Settings& s = settings();
+  std::lock_guard<std::mutex> lock(s.mx);
+  return s.*field;
+}
+
 }  // namespace
 
-void setSyslogSocketPath(const std::string& path) {
-  Settings& s = settings();
-  std::lock_guard<std::mutex> lock(s.mx);
-  s.socketPath = path.empty() ? std::string(kDefaultSocketPath) : path;
-}
+void setSyslogSocketPath(const std::string& path) { set(&Settings::socketPath, path, kDefaultSocketPath); }
+std::string syslogSocketPath() { return get(&Settings::socketPath); }
 
-std::string syslogSocketPath() {
-  Settings& s = settings();
-  std::lock_guard<std::mutex> lock(s.mx);
-  return s.socketPath;
-}
-
-void setEventSourceStoreRoot(const std::string& root) {
-  Settings& s = settings();
-  std::lock_guard<std::mutex> lock(s.mx);
-  s.storeRoot = root.empty() ? std::string(kDefaultStoreRoot) : root;
-}
-
-std::string eventSourceStoreRoot() {
-  Settings& s = settings();
-  std::lock_guard<std::mutex> lock(s.mx);
-  return s.storeRoot;
-}
+void setEventSourceStoreRoot(const std::string& root) { set(&Settings::storeRoot, root, kDefaultStoreRoot); }
+std::string eventSourceStoreRoot() { return get(&Settings::storeRoot); }
 
 }  // namespace detail
 }  // namespace Brimsel
