@@ -35,13 +35,12 @@ WARN_AS_ERROR = ${_brimsel_docs_warn_as_error}
 # Rewritten only when it changes, so that a new configuration alone does not
 # rebuild the pages.
 configure_file(${_brimsel_docs}/Doxyfile.new ${_brimsel_docs}/Doxyfile COPYONLY)
-file(GLOB _brimsel_headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/include/brimsel/*.h)
 add_custom_command(
   OUTPUT ${_brimsel_docs}/html/index.html
   # A fresh tree, so that pages of a removed declaration do not linger.
   COMMAND ${CMAKE_COMMAND} -E remove_directory ${_brimsel_docs}/html
   COMMAND ${BRIMSEL_DOXYGEN} ${_brimsel_docs}/Doxyfile
-  DEPENDS ${_brimsel_headers} ${PROJECT_BINARY_DIR}/include/brimsel/config.h
+  DEPENDS ${BRIMSEL_PUBLIC_HEADERS} ${PROJECT_BINARY_DIR}/include/brimsel/config.h
           ${PROJECT_SOURCE_DIR}/docs/Doxyfile ${PROJECT_SOURCE_DIR}/docs/mainpage.md
           ${_brimsel_docs}/Doxyfile
   WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
