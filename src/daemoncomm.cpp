@@ -78,7 +78,16 @@ struct DaemonComm::Link {
   std::mutex sendMx;
   // Senders using the socket; guarded by _mxLinks.
   int users = 0;
+  // The next connection on the object's list of retired ones.
+  Link* nextRetired = nullptr;
 };
+
+// Puts `link` on the list of connections whose threads are to be joined;
+// under _mxLinks.
+void DaemonComm::retire(Link* link) {
+  link->nextRetired = _pRetired;
+  _pRetired = link;
+}
 
 DaemonComm::DaemonComm(StatusCallback statusCallback)
     : _nSocket(-1),
@@ -91,6 +100,7 @@ DaemonComm::DaemonComm(StatusCallback statusCallback)
       _nPort(-1),
       _ePingStatus(PING_REQUESTED),
       _pLink(nullptr),
+      _pRetired(nullptr),
       _nJoining(0),
       _nDisconnecting(0) {
   // Started once per process and never stopped; a failure is reported by
@@ -114,7 +124,7 @@ DaemonComm::~DaemonComm() {
     // Destroying the object from its own callback is outside the contract:
     // the thread cannot wait for itself, so the threads are let go rather
     // than aborting the program.
-    for (Link* link : _retired) link->thread.detach();
+    for (Link* link = _pRetired; link != nullptr; link = link->nextRetired) link->thread.detach();
     return;
   }
   reap(true);
@@ -239,7 +249,7 @@ DaemonComm::Link* DaemonComm::detach() {
   _pLink = nullptr;
   _nSocket = -1;
   _bConnected = false;
-  _retired.push_back(link);
+  retire(link);
   link->stop = true;
   platform::abortSocket(link->socket);
   platform::signalWaker(link->waker);
@@ -274,10 +284,10 @@ void DaemonComm::reap(bool waitForOthers) {
   std::unique_lock<std::mutex> lock(_mxLinks);
   for (;;) {
     Link* link = nullptr;
-    for (std::size_t i = 0; i < _retired.size(); ++i) {
-      if (!onResponseThread || (_retired[i]->ended && _retired[i]->users == 0)) {
-        link = _retired[i];
-        _retired.erase(_retired.begin() + static_cast<std::ptrdiff_t>(i));
+    for (Link** at = &_pRetired; *at != nullptr; at = &(*at)->nextRetired) {
+      if (!onResponseThread || ((*at)->ended && (*at)->users == 0)) {
+        link = *at;
+        *at = link->nextRetired;
         break;
       }
     }
@@ -380,7 +390,7 @@ void DaemonComm::lose(Link* link) {
     _nSocket = -1;
     _bConnected = false;
     _bStop = true;
-    _retired.push_back(link);
+    retire(link);
   }
   link->stop = true;
   // Frees a sender blocked on the full connection.

@@ -12,7 +12,6 @@
 #include <cstddef>
 #include <mutex>
 #include <string>
-#include <vector>
 
 namespace Brimsel {
 
@@ -222,6 +221,7 @@ class BRIMSEL_API DaemonComm {
   void lose(Link* link);
   void report(Status status, const std::string& text);
   Link* detach();
+  void retire(Link* link);
   void reap(bool waitForOthers);
 
   std::atomic<int> _nSocket;
@@ -244,9 +244,10 @@ class BRIMSEL_API DaemonComm {
   std::condition_variable _cvLinks;
   // The open connection; null when there is none.
   Link* _pLink;
-  // Connections given up whose threads have not been joined yet: each is
-  // joined exactly once, by whichever call takes it out of this list.
-  std::vector<Link*> _retired;
+  // Connections given up whose threads have not been joined yet, a list
+  // through Link::nextRetired: each is joined exactly once, by whichever call
+  // takes it off the list.
+  Link* _pRetired;
   // How many calls are joining retired links right now, and how many
   // disconnect() calls are under way (the destructor waits for both).
   int _nJoining;
