@@ -1,0 +1,311 @@
+// EventLogger: the process-wide logger and the level filter everywhere; on
+// Linux the entries as a private rsyslogd receives them and the registration
+// files below a temporary store.
+#include <brimsel/eventlogger.h>
+#include <brimsel/exception.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include "allocations.h"
+#include "support.h"
+
+using Brimsel::EventLogger;
+using Brimsel::Exception;
+
+namespace {
+
+// Read while the program starts, before any test constructs a logger.
+EventLogger* const gLoggerAtStart = EventLogger::theLogger();
+
+}  // namespace
+
+// Newest wins, copies never become it, destroying it leaves none; filtered
+// calls allocate nothing.
+TEST(TheLogger, IsTheNewestLoggerAndFilteredCallsCostNoAllocation) {
+  EXPECT_EQ(gLoggerAtStart, nullptr);
+  auto first = std::make_unique<EventLogger>("brimsel-first");
+  EXPECT_EQ(EventLogger::theLogger(), first.get());
+  auto second = std::make_unique<EventLogger>("brimsel-second");
+  {
+    EventLogger copy(*second);
+    copy = *first;
+  }
+  first.reset();
+  EXPECT_EQ(EventLogger::theLogger(), second.get());
+  const std::string text(100, 'x');
+  const long before = support::allocations();
+  for (int level = -1; level < 3; ++level) {
+    second->setLevel(static_cast<EventLogger::Level>(level));
+    EXPECT_FALSE(second->logTrace(text, EventLogger::LAYER_UI) || (level < 2 && second->logDebug(text, EventLogger::LAYER_UI)) ||
+                 (level < 1 && second->logMessage(text, EventLogger::LAYER_UI)));
+  }
+  EXPECT_EQ(support::allocations(), before);
+  second.reset();
+  EXPECT_EQ(EventLogger::theLogger(), nullptr);
+}
+
+#if !defined(_WIN32)
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "eventlogger_internal.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// What each writer returned: error, warning, message, debug, trace, unknown, exception.
+std::vector<bool> writeEach(EventLogger& logger, const std::string& text, int layer) {
+  const auto l = static_cast<EventLogger::Layer>(layer);
+  return {logger.logError(text, l), logger.logWarning(text, l), logger.logMessage(text, l), logger.logDebug(text, l),
+          logger.logTrace(text, l), logger.logUnknown(l),       logger.log(Exception(4302, false, text), l)};
+}
+
+std::string readFile(const std::string& path) {
+  std::ostringstream out;
+  out << std::ifstream(path, std::ios::binary).rdbuf();
+  return out.str();
+}
+
+// A private rsyslogd serving a socket in a temporary folder (no other input)
+// that writes each entry as one line: severity, facility, source, process
+// id, the datagram as received, the message (control bytes as #ooo).
+struct Rsyslogd {
+  Rsyslogd() {
+    char pattern[] = "/tmp/brimsel-eventlog-XXXXXX";
+    dir = mkdtemp(pattern) ? pattern : "/nonexistent";
+    std::ofstream(dir + "/rsyslog.conf")
+        << "global(workDirectory=\"" << dir << "\")\nmodule(load=\"imuxsock\" SysSock.Use=\"off\")\n"
+        << "input(type=\"imuxsock\" Socket=\"" << dir << "/log.sock\" RateLimit.Interval=\"0\")\n"
+        << "template(name=\"e\" type=\"string\" string=\"%syslogseverity%\\t%syslogfacility%\\t%programname%\\t"
+           "%procid%\\t%rawmsg%\\t%msg:2:$%\\n\")\n*.* action(type=\"omfile\" file=\"" << dir << "/entries\" template=\"e\")\n";
+    start();
+  }
+  ~Rsyslogd() {
+    stop();
+    fs::remove_all(dir);
+  }
+  bool start() {
+    fs::remove(dir + "/log.sock");  // only the new daemon's socket counts as ready
+    if ((pid = fork()) == 0) {
+      execl("/usr/sbin/rsyslogd", "rsyslogd", "-n", "-f", (dir + "/rsyslog.conf").c_str(), "-i",
+            (dir + "/pid").c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    if (support::eventually([&] { return fs::exists(dir + "/log.sock") || waitpid(pid, nullptr, WNOHANG) != 0; }) &&
+        fs::exists(dir + "/log.sock")) return true;
+    stop();
+    return false;
+  }
+  void stop() {
+    if (pid > 0 && kill(pid, SIGTERM) == 0 && !support::eventually([&] { return waitpid(pid, nullptr, WNOHANG) != 0; })) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+    pid = -1;
+  }
+  // The fields of the entries of `source`, once there are `count` (kPatience at most).
+  std::vector<std::vector<std::string>> entries(const std::string& source, std::size_t count) const {
+    std::vector<std::vector<std::string>> found;
+    support::eventually([&] {
+      found.clear();
+      std::istringstream in(readFile(dir + "/entries"));
+      for (std::string line; std::getline(in, line);) {
+        std::vector<std::string> f(6);
+        std::istringstream fields(line);
+        for (auto& x : f) std::getline(fields, x, &x == &f[5] ? '\n' : '\t');
+        if (f[2] == source) found.push_back(f);
+      }
+      return found.size() >= count;
+    });
+    return found;
+  }
+  std::vector<std::string> messages(const std::string& source, std::size_t count) const {
+    std::vector<std::string> texts;
+    for (const auto& e : entries(source, count)) texts.push_back(e[5]);
+    return texts;
+  }
+  std::string dir;
+  pid_t pid = -1;
+};
+
+Rsyslogd& daemon() {
+  static Rsyslogd shared;
+  return shared;
+}
+
+// What writeEach() gives, in its order, with "%1" as `text`.
+std::vector<std::string> entriesOfEach(const std::string& category, const std::string& text) {
+  const std::string c = "[" + category + " 0x";
+  return {c + "40020106] An Error was posted. Legend was: " + text, c + "80020105] A Warning was posted. Legend was: " + text,
+          c + "C0020107] A Message was posted. Legend was: " + text, c + "C0020108] Debug info was posted. Legend was: " + text,
+          c + "C0020109] Trace info was posted. Legend was: " + text, c + "40020104] An unknown exception was caught.",
+          c + "80020100] A Brimsel Exception Warning occured. Legend was: " + text};
+}
+
+class Syslog : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_GT(daemon().pid, 0) << "rsyslogd (Debian package rsyslog) did not start";
+    Brimsel::detail::setSyslogSocketPath(daemon().dir + "/log.sock");
+  }
+  void TearDown() override { Brimsel::detail::setSyslogSocketPath(""); }
+  const std::string name = std::string("brimsel-") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+};
+
+// Each level admits what the ones below admit (below 0 as 0, above 3 as 3);
+// the layer chooses the category; severity, facility user, source, process
+// id and a local time stamp with the day padded by a blank in every datagram.
+TEST_F(Syslog, EveryWriterAtEveryLevelAndLayer) {
+  const char* const categories[] = {"Dal Events", "Data Events", "Data Events", "UI Events", "UI Events", "Daemon Events"};
+  const int severities[] = {3, 4, 6, 6, 6, 3, 4};
+  const std::string pid = std::to_string(getpid());
+  for (int level = -1; level <= 4; ++level) {
+    const std::string source = name + std::to_string(level + 1);
+    EventLogger logger(source);
+    EXPECT_EQ(logger.level(), EventLogger::LEVEL_QUIET);
+    logger.setLevel(static_cast<EventLogger::Level>(level));
+    const time_t before = time(nullptr);
+    const std::vector<bool> admitted = {true, true, level >= 1, level >= 2, level >= 3, true, true};
+    EXPECT_EQ(writeEach(logger, "t", level + 1), admitted);
+    const std::vector<std::string> all = entriesOfEach(categories[level + 1], "t");
+    std::vector<std::string> expected;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+      if (admitted[i]) expected.push_back(all[i] + "|" + std::to_string(severities[i]));
+    }
+    const auto got = daemon().entries(source, expected.size());
+    std::vector<std::string> seen;
+    for (const auto& e : got) {
+      seen.push_back(e[5] + "|" + e[0]);
+      const std::string pri = "<" + std::to_string(8 + std::stoi(e[0])) + ">";
+      EXPECT_EQ(e[4], pri + e[4].substr(pri.size(), 15) + " " + source + "[" + pid + "]: " + e[5]);
+      EXPECT_EQ(e[1] + e[3], "1" + pid);
+      char stamp[32];
+      bool known = false;
+      for (time_t t = before; t <= time(nullptr) && !known; ++t) {
+        known = e[4].compare(pri.size(), 15, stamp, strftime(stamp, sizeof stamp, "%b %e %H:%M:%S", localtime(&t))) == 0;
+      }
+      EXPECT_TRUE(known) << e[4];
+    }
+    EXPECT_EQ(seen, expected);  // datagrams of one socket arrive in order
+  }
+}
+
+// Not cut, formatted or expanded again; a text ends at a zero byte; a fatal
+// exception is a critical error with its legend alone.
+TEST_F(Syslog, TextsPassUnchanged) {
+  EventLogger logger(name);
+  const std::pair<std::string, std::string> cases[] = {
+      {"first\nsecond\r\nthird", "first#012second#015#012third"}, {"100%1 sure", "100%1 sure"},
+      {std::string(4000, 'x'), std::string(4000, 'x')}, {std::string("before\0after", 12), "before"}, {"", ""}};
+  std::vector<std::string> expected;
+  for (const auto& [text, shown] : cases) {
+    EXPECT_TRUE(logger.logError(text, static_cast<EventLogger::Layer>(-1)));
+    expected.push_back(entriesOfEach("UI Events", shown)[0]);
+  }
+  EXPECT_TRUE(logger.log(Exception("reader.cpp", 42, 4302, true, "cannot read"), EventLogger::LAYER_UI));
+  expected.push_back("[UI Events 0x40020101] A Brimsel Exception Critical Error occured. Legend was: cannot read");
+  EXPECT_EQ(daemon().messages(name, expected.size()), expected);
+}
+
+// Copies share the source and the level; it is closed once, after the last
+// copy (the open files of the process show it).
+TEST_F(Syslog, CopiesShareTheSourceUntilTheLastIsGone) {
+  auto openFiles = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()); };
+  const auto before = openFiles();
+  {
+    auto original = std::make_unique<EventLogger>(name);
+    original->setLevel(EventLogger::LEVEL_DEBUG);
+    EventLogger copy(*original), assigned(name + "-other");
+    EXPECT_TRUE(assigned.logError("own source", EventLogger::LAYER_UI));
+    EXPECT_EQ(openFiles(), before + 2);
+    assigned = *original;
+    assigned = static_cast<const EventLogger&>(assigned);
+    EXPECT_EQ(openFiles(), before + 1);
+    original.reset();
+    { EventLogger third(copy); }
+    EXPECT_TRUE(copy.logDebug("copy", EventLogger::LAYER_UI) && assigned.logDebug("assigned", EventLogger::LAYER_UI));
+    EXPECT_FALSE(copy.logTrace("the level is copied too", EventLogger::LAYER_UI));
+    EXPECT_EQ(daemon().messages(name, 2), std::vector<std::string>({entriesOfEach("UI Events", "copy")[3],
+                                                                     entriesOfEach("UI Events", "assigned")[3]}));
+    EXPECT_EQ(daemon().messages(name + "-other", 1), std::vector<std::string>({entriesOfEach("UI Events", "own source")[0]}));
+  }
+  EXPECT_EQ(openFiles(), before);
+}
+
+// Refused while the daemon is down; the same logger writes to a new daemon
+// on the same path. A source that cannot open writes nothing at all.
+TEST_F(Syslog, RefusedSourcesRestartedDaemonsAndConcurrentWriters) {
+  EventLogger logger(name);
+  logger.setLevel(EventLogger::LEVEL_TRACE);
+  daemon().stop();
+  EXPECT_FALSE(logger.logError("nobody listens", EventLogger::LAYER_UI));
+  ASSERT_TRUE(daemon().start());
+  std::vector<std::thread> writers;
+  for (int t = 0; t < 4; ++t) {
+    writers.emplace_back([&logger, t] {
+      for (int i = t * 50; i < t * 50 + 50; ++i) EXPECT_TRUE(logger.logTrace(std::to_string(i), EventLogger::LAYER_CLIENT));
+    });
+  }
+  for (std::thread& w : writers) w.join();
+  std::vector<std::string> got = daemon().messages(name, 200), expected;
+  for (int i = 0; i < 200; ++i) expected.push_back(entriesOfEach("UI Events", std::to_string(i))[4]);
+  std::sort(got.begin(), got.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(got, expected);
+  for (const std::string& path : {daemon().dir + "/missing.sock", "/tmp/" + std::string(200, 'n')}) {
+    Brimsel::detail::setSyslogSocketPath(path);
+    EventLogger refused(name);
+    refused.setLevel(EventLogger::LEVEL_TRACE);
+    EXPECT_EQ(writeEach(refused, "x", 0), std::vector<bool>(7, false)) << path;
+  }
+}
+
+// One file per source below a temporary store, written whole; the module's
+// file, or the running executable. Names that would leave the folder and
+// stores that cannot be written give false and leave nothing behind.
+TEST(Registration, WritesTheFourValuesOrNothing) {
+  char pattern[] = "/tmp/brimsel-registry-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string temp = pattern, root = temp + "/a/Application";
+  Brimsel::detail::setEventSourceStoreRoot(root + "//");
+  EventLogger logger("brimsel-registration");
+  const std::pair<const void*, std::string> modules[] = {
+      {nullptr, fs::canonical("/proc/self/exe")}, {reinterpret_cast<const void*>(&std::terminate), ""},
+      {reinterpret_cast<const void*>(&writeEach), fs::canonical("/proc/self/exe")}};
+  for (const auto& [module, file] : modules) {
+    logger.setModuleHandle(module);
+    ASSERT_TRUE(EventLogger(logger).registerEventSource("Test Source"));
+    const std::string stored = readFile(root + "/Test Source");
+    const std::size_t at = stored.find("EventMessageFile=") + 17;
+    const std::string path = stored.substr(at, stored.find('\n', at) - at);
+    EXPECT_EQ(stored, "# Event source registration written by the Brimsel library\nCategoryCount=5\nTypesSupported=31\n"
+                      "EventMessageFile=" + path + "\nCategoryMessageFile=" + path + "\n");
+    EXPECT_TRUE(file.empty() ? fs::path(path).filename().string().rfind("libstdc++.so", 0) == 0 : path == file) << path;
+  }
+  EXPECT_EQ(fs::status(root + "/Test Source").permissions() & fs::perms::all, fs::perms(0644));
+  logger.setModuleHandle(reinterpret_cast<const void*>(0x10));
+  EXPECT_FALSE(logger.registerEventSource("nowhere"));
+  logger.setModuleHandle(nullptr);
+  for (const std::string& bad : {std::string(), std::string("."), std::string(".."), std::string("a/b"), std::string("nul\0", 4)}) {
+    EXPECT_FALSE(logger.registerEventSource(bad)) << bad;
+  }
+  fs::create_directories(root + "/taken");
+  EXPECT_FALSE(logger.registerEventSource("taken"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), 2);
+  Brimsel::detail::setEventSourceStoreRoot(root + "/Test Source/below");
+  EXPECT_FALSE(logger.registerEventSource("source"));
+  Brimsel::detail::setEventSourceStoreRoot("");
+  fs::remove_all(temp);
+}
+
+}  // namespace
+#endif  // !_WIN32
