@@ -53,6 +53,7 @@ TEST(TheLogger, IsTheNewestLoggerAndFilteredCallsCostNoAllocation) {
 
 #if !defined(_WIN32)
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -96,6 +97,7 @@ struct Rsyslogd {
   bool start() {
     fs::remove(dir + "/log.sock");  // only the new daemon's socket counts as ready
     if ((pid = fork()) == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGTERM);  // gone with a test program that crashed
       execl("/usr/sbin/rsyslogd", "rsyslogd", "-n", "-f", (dir + "/rsyslog.conf").c_str(), "-i",
             (dir + "/pid").c_str(), static_cast<char*>(nullptr));
       _exit(127);
@@ -224,16 +226,19 @@ TEST_F(Syslog, CopiesShareTheSourceUntilTheLastIsGone) {
   {
     auto original = std::make_unique<EventLogger>(name);
     original->setLevel(EventLogger::LEVEL_DEBUG);
-    EventLogger copy(*original), assigned(name + "-other");
+    auto copy = std::make_unique<EventLogger>(*original);
+    EventLogger assigned(name + "-other");
     EXPECT_TRUE(assigned.logError("own source", EventLogger::LAYER_UI));
     EXPECT_EQ(openFiles(), before + 2);
     assigned = *original;
     assigned = static_cast<const EventLogger&>(assigned);
     EXPECT_EQ(openFiles(), before + 1);
     original.reset();
-    { EventLogger third(copy); }
-    EXPECT_TRUE(copy.logDebug("copy", EventLogger::LAYER_UI) && assigned.logDebug("assigned", EventLogger::LAYER_UI));
-    EXPECT_FALSE(copy.logTrace("the level is copied too", EventLogger::LAYER_UI));
+    { EventLogger third(*copy); }
+    EXPECT_TRUE(copy->logDebug("copy", EventLogger::LAYER_UI));
+    EXPECT_FALSE(copy->logTrace("the level is copied too", EventLogger::LAYER_UI));
+    copy.reset();
+    EXPECT_TRUE(assigned.logDebug("assigned", EventLogger::LAYER_UI));
     EXPECT_EQ(daemon().messages(name, 2), std::vector<std::string>({entriesOfEach("UI Events", "copy")[3],
                                                                      entriesOfEach("UI Events", "assigned")[3]}));
     EXPECT_EQ(daemon().messages(name + "-other", 1), std::vector<std::string>({entriesOfEach("UI Events", "own source")[0]}));

@@ -23,6 +23,11 @@ namespace {
 
 const char* const kKinds[] = {"None", "int", "double", "string", "Date", "Time", "Timestamp", "Binary"};
 const unsigned char kBytes[] = {0, 0xFF, 7};
+#if defined(_WIN32)
+const bool kWindows = true;
+#else
+const bool kWindows = false;
+#endif
 
 // A conversion's result as text (a time with its fraction), or "<code>:<legend>".
 std::string convert(const Variant& v, int kind) {
@@ -96,7 +101,9 @@ TEST(Variant, NumbersAgreeWithTheCLibrary) {
     for (unsigned n = rng() % 6; n > 0; --n) text += pick("0123456789");
     text += std::string(rng() % 2, pick("x.e5"));
     const double got = Variant(text).toDouble(), expected = std::strtod(text.c_str(), nullptr);
-    ASSERT_TRUE(std::memcmp(&got, &expected, sizeof got) == 0 || (std::isnan(got) && std::isnan(expected)))
+    // The Microsoft runtime's strtod gives -0 for a signed text without digits, which C reads as +0.
+    ASSERT_TRUE(std::memcmp(&got, &expected, sizeof got) == 0 || (std::isnan(got) && std::isnan(expected)) ||
+                (kWindows && got == expected))
         << '"' << text << "\" " << got << " " << expected;
     const long long wide = std::strtoll(text.c_str(), nullptr, 10);
     ASSERT_EQ(Variant(text).toInt(), wide < INT_MIN ? INT_MIN : wide > INT_MAX ? INT_MAX : wide) << text;
