@@ -17,7 +17,7 @@ TEST(ConnectString, GrammarAndTheThreeForms) {
   const struct {
     std::string text, expected;  // "protocol|host|port|user|password", or "" when it does not parse
   } rows[] = {
-      {"proto://hostA:7000x", "proto|hostA|7000||"}, {"proto://:abc", "proto||0||"}, {"proto//hostA:7000", ""},
+      {"proto://hostA:7000x", "proto|hostA|7000||"}, {"proto://:abc", "proto||0||"}, {"proto//hostA:7000", ""}, {"", ""},
       {"alice:a:b@proto://hostA:7000", "proto|hostA|7000|alice|a:b"}, {"u:p@x@proto://h:1", "x@proto|h|1|u|p"},
       {":@p://h:1", "p|h|1||"}, {"alice@proto://hostA:7000", ""}, {"proto:" + n + n + "hostA:7000", "proto|hostA|7000||"},
       {"proto::", ""}, {"proto:/:7000", ""}, {"a:bc:5", "a||5||"}, {"p://h: \t+42", "p|h|42||"}, {"p://h:+-1", "p|h|0||"},
