@@ -15,7 +15,7 @@ using namespace reference;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   DateFields expected{};
-  const bool referenceReads = !hasNul(text) && readDate(text, expected);
+  const bool referenceReads = readDate(text, expected);
   const bool referenceValid = referenceReads && validDate(expected);
   try {
     const Brimsel::Date d = Brimsel::Date::fromText(text);
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(Brimsel::Date::fromText(printed) == d, "printed text reads back different", text);
   } catch (const Brimsel::Exception& e) {
     checkFailure(e, 1, "Invalid date");
-    require(!referenceValid || hasNul(text), "rejected what the reference accepts", text);
+    require(!referenceValid, "rejected what the reference accepts", text);
   }
   return 0;
 }

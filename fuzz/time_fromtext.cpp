@@ -16,7 +16,7 @@ using namespace reference;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   TimeFields expected{};
-  const bool referenceReads = !hasNul(text) && readTime(text, expected);
+  const bool referenceReads = readTime(text, expected);
   const bool referenceValid = referenceReads && validTime(expected);
   try {
     const Brimsel::Time t = Brimsel::Time::fromText(text);
@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(Brimsel::Time::fromText(printed) == whole, "printed text reads back different", text);
   } catch (const Brimsel::Exception& e) {
     checkFailure(e, 2, "Invalid time");
-    require(!referenceValid || hasNul(text), "rejected what the reference accepts", text);
+    require(!referenceValid, "rejected what the reference accepts", text);
   }
   return 0;
 }

@@ -134,27 +134,38 @@ inline double readDecimal(const char* p, const char* end) {
   return static_cast<double>(digits) / kPowersOfTen[fractionDigits];
 }
 
-// Exactly ten characters of digits and '-', '-' at positions 4 and 7; the
-// fields by the atoi rule. False on any fault; the values are then unset.
+// How much of the `size` bytes at `text` a C string holds: the bytes before
+// the first zero byte. Nothing after it is read.
+inline std::size_t cLength(const char* text, std::size_t size) {
+  const void* zero = std::memchr(text, '\0', size);
+  return zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - text) : size;
+}
+
+// Exactly ten characters; up to the first zero byte, digits and '-', with '-'
+// at positions 4 and 7; the fields by the atoi rule (a zero byte ends a
+// field). False on any fault; the values are then unset.
 inline bool readDateText(const char* text, std::size_t size, int& year, int& month, int& day) {
   if (size != 10) return false;
-  if (!allOfClass(text, size, kDateChar)) return false;
-  if (text[4] != '-' || text[7] != '-') return false;
+  const std::size_t length = cLength(text, size);
+  if (!allOfClass(text, length, kDateChar)) return false;
+  if (length <= 7 || text[4] != '-' || text[7] != '-') return false;
   year = readInteger(text, text + 4);
   month = readInteger(text + 5, text + 7);
   day = readInteger(text + 8, text + 10);
   return true;
 }
 
-// 8 to 15 characters of digits, ':' and '.', ':' at positions 2 and 5; hour
-// and minute by the atoi rule, the second by the strtod rule.
+// 8 to 15 characters; up to the first zero byte, digits, ':' and '.', with
+// ':' at positions 2 and 5; hour and minute by the atoi rule, the second by
+// the strtod rule (a zero byte ends a field).
 inline bool readTimeText(const char* text, std::size_t size, int& hour, int& minute, double& second) {
   if (size < 8 || size > 15) return false;
-  if (!allOfClass(text, size, kTimeChar)) return false;
-  if (text[2] != ':' || text[5] != ':') return false;
+  const std::size_t length = cLength(text, size);
+  if (!allOfClass(text, length, kTimeChar)) return false;
+  if (length <= 5 || text[2] != ':' || text[5] != ':') return false;
   hour = readInteger(text, text + 2);
   minute = readInteger(text + 3, text + 5);
-  second = readDecimal(text + 6, text + size);
+  second = readDecimal(text + 6, text + length);
   return true;
 }
 

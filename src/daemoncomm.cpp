@@ -5,8 +5,10 @@
 
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "daemoncomm_internal.h"
@@ -51,11 +53,53 @@ std::atomic<int> nSocketStarts(0);
   throw Exception(kSourceFile, line, 1001, false, legend);
 }
 
+// The object whose response thread this is, on a response thread; null on
+// every other thread. A response thread never waits for a response thread of
+// its own object: that could be itself, or one that waits for its lock.
+thread_local const DaemonComm* tServing = nullptr;
+
+// A socket that is closed when it goes out of scope, unless released.
+class OwnedSocket {
+ public:
+  explicit OwnedSocket(int s) : _s(s) {}
+  ~OwnedSocket() { platform::closeSocket(_s); }
+  OwnedSocket(const OwnedSocket&) = delete;
+  OwnedSocket& operator=(const OwnedSocket&) = delete;
+  int get() const { return _s; }
+  int release() {
+    const int s = _s;
+    _s = -1;
+    return s;
+  }
+
+ private:
+  int _s;
+};
+
 }  // namespace
 
 std::atomic<bool> DaemonComm::_bWSStarted(false);
 
 int detail::socketStartCount() { return nSocketStarts.load(); }
+
+// One connection. The socket and the wake-up channel stay open until the
+// thread has been joined and the last sender has left, so that no thread ever
+// uses a socket number that has been closed (and perhaps reused).
+struct DaemonComm::Link {
+  Link(int s, const platform::Waker& w) : socket(s), waker(w) {}
+  const int socket;
+  const platform::Waker waker;
+  std::thread thread;
+  // Set once the connection is ended, by whoever ends it; the thread stops
+  // when it sees it.
+  std::atomic<bool> stop{false};
+  // Set by the thread as the last thing it does with the object.
+  std::atomic<bool> ended{false};
+  // Keeps the bytes of concurrent sends apart.
+  std::mutex sendMx;
+  // Senders using the socket; guarded by _mxLinks.
+  int users = 0;
+};
 
 DaemonComm::DaemonComm(StatusCallback statusCallback)
     : _nSocket(-1),
@@ -67,9 +111,9 @@ DaemonComm::DaemonComm(StatusCallback statusCallback)
       _mxStop("DaemonComm::_mxStop"),
       _nPort(-1),
       _ePingStatus(PING_REQUESTED),
-      _nWakeReceive(-1),
-      _nWakeSignal(-1),
-      _nGeneration(0) {
+      _pLink(nullptr),
+      _nJoining(0),
+      _nDisconnecting(0) {
   // Started once per process and never stopped; a failure is reported by
   // connect, and the next construction tries again.
   if (!_bWSStarted.load()) {
@@ -83,18 +127,21 @@ DaemonComm::DaemonComm(StatusCallback statusCallback)
 }
 
 DaemonComm::~DaemonComm() {
-  {
+  if (detach() != nullptr) {
     Mutex::Lock guard(_mxStop, "DaemonComm::~DaemonComm");
     _bStop = true;
-    _bConnected = false;
-    int s = _nSocket.exchange(-1);
-    if (s != -1) wakeThread(s);
   }
-  reapThreads();
-  // Destroying the object from its own callback is outside the contract; the
-  // thread could not be waited for, so it is let go rather than aborting.
-  if (_thread.joinable()) _thread.detach();
-  if (_retired.joinable()) _retired.detach();
+  if (tServing == this) {
+    // Destroying the object from its own callback is outside the contract:
+    // the thread cannot wait for itself, so the threads are let go rather
+    // than aborting the program.
+    for (Link* link : _retired) link->thread.detach();
+    return;
+  }
+  reap(true);
+  // Calls of disconnect() on other threads may still be on their way out.
+  std::unique_lock<std::mutex> lock(_mxLinks);
+  _cvLinks.wait(lock, [this] { return _nDisconnecting == 0 && _nJoining == 0; });
 }
 
 // --- connect string ---
@@ -160,99 +207,117 @@ bool DaemonComm::connect() {
   if (_nSocket.load() != -1) return true;
   // Only the low 16 bits would reach the wire: 70000 would quietly become 4464.
   if (_nPort < 1 || _nPort > 65535) failConnect(__LINE__, "Failed to connect to host");
+  // Threads of earlier connections are joined first (from a callback, only
+  // those that have ended), so that they never pile up.
+  reap(false);
 
-  // The thread of the previous connection has been told to stop (or stopped
-  // by itself); wait for it, unless this is that very thread, calling from
-  // its callback: it ends as soon as the callback returns.
-  if (_thread.joinable()) {
-    if (_thread.get_id() == std::this_thread::get_id()) {
-      if (_retired.joinable()) _retired.join();
-      _retired = std::move(_thread);
-    } else {
-      _thread.join();
-    }
-  }
-
-  int s = platform::tcpSocket();
-  if (s == -1) failConnect(__LINE__, "Unable to create the socket");
+  OwnedSocket s(platform::tcpSocket());
+  if (s.get() == -1) failConnect(__LINE__, "Unable to create the socket");
   unsigned char address[4];
-  if (!platform::resolveIPv4(_strHost, address)) {
-    platform::closeSocket(s);
-    failConnect(__LINE__, "Failed to resolve host");
-  }
-  if (!platform::connectIPv4(s, address, _nPort)) {
-    platform::shutdownSocket(s, 1);
-    platform::shutdownSocket(s, 2);
-    platform::closeSocket(s);
+  if (!platform::resolveIPv4(_strHost, address)) failConnect(__LINE__, "Failed to resolve host");
+  if (!platform::connectIPv4(s.get(), address, _nPort)) {
+    platform::shutdownSocket(s.get(), 1);
+    platform::shutdownSocket(s.get(), 2);
     failConnect(__LINE__, "Failed to connect to host");
   }
-  platform::Waker waker;
-  if (!platform::openWaker(waker)) {
-    platform::closeSocket(s);
-    failConnect(__LINE__, "Unable to create the socket");
-  }
-
-  Link link;
-  link.nSocket = s;
-  link.nWakeReceive = waker.nReceive;
-  link.nWakeSignal = waker.nSignal;
-  {
-    // Held until the thread object is stored, so that the new thread's
-    // callbacks (which run under this lock) never see it half-assigned.
-    Mutex::Lock guard(_mxStop, "DaemonComm::connect");
-    link.nGeneration = ++_nGeneration;
-    _nWakeReceive = waker.nReceive;
-    _nWakeSignal = waker.nSignal;
-    _bStop = false;
-    _bRunning = true;
-    _bConnected = true;
-    _nSocket = s;
-    try {
-      _thread = std::thread(&DaemonComm::responseThread, this, link);
-    } catch (const std::system_error&) {
-      _nSocket = -1;
-      _bConnected = false;
-      _bRunning = false;
-      _bStop = true;
-      _nWakeReceive = _nWakeSignal = -1;
-      platform::closeSocket(s);
-      platform::closeWaker(waker);
-      failConnect(__LINE__, "Failed to connect to host");
-    }
-  }
+  startThread(s.get());
+  s.release();
   return true;
 }
 
-void DaemonComm::wakeThread(int socket) {
-  // Shutting the socket down also frees a sender blocked on a full
-  // connection; the thread closes the socket when it ends.
-  platform::shutdownSocket(socket, 2);
+// Makes the connection on socket `s` the open one and starts its thread;
+// `s` stays the caller's when this raises.
+void DaemonComm::startThread(int s) {
   platform::Waker waker;
-  waker.nReceive = _nWakeReceive;
-  waker.nSignal = _nWakeSignal;
-  platform::signalWaker(waker);
-  _nWakeReceive = _nWakeSignal = -1;
+  if (!platform::openWaker(waker)) failConnect(__LINE__, "Unable to create the socket");
+  std::unique_ptr<Link> link;
+  try {
+    link.reset(new Link(s, waker));
+    // Started under the lock, so that whoever retires the link finds its
+    // thread there to join.
+    std::lock_guard<std::mutex> guard(_mxLinks);
+    link->thread = std::thread(&DaemonComm::responseThread, this, link.get());
+    _pLink = link.release();
+    _nSocket = s;
+    _bStop = false;
+    _bRunning = true;
+    _bConnected = true;
+  } catch (...) {
+    platform::closeWaker(waker);
+    failConnect(__LINE__, "Failed to connect to host");
+  }
+}
+
+// Ends the open connection, if there is one, and returns it (now retired):
+// its socket is shut down, which also fails a send blocked on it, and its
+// thread is woken. Only the call that returns the link ended the connection.
+DaemonComm::Link* DaemonComm::detach() {
+  std::lock_guard<std::mutex> guard(_mxLinks);
+  Link* link = _pLink;
+  if (link == nullptr) return nullptr;
+  _pLink = nullptr;
+  _nSocket = -1;
+  _bConnected = false;
+  _retired.push_back(link);
+  link->stop = true;
+  platform::abortSocket(link->socket);
+  platform::signalWaker(link->waker);
+  return link;
 }
 
 bool DaemonComm::disconnect() {
-  int s;
   {
-    Mutex::Lock guard(_mxStop, "DaemonConn::disconnect");
-    s = _nSocket.exchange(-1);
-    if (s != -1) {
-      _bStop = true;
-      _bConnected = false;
-      wakeThread(s);
-    }
+    std::lock_guard<std::mutex> guard(_mxLinks);
+    ++_nDisconnecting;
   }
-  reapThreads();
-  return s != -1;
+  // The connection is woken before the stop lock is taken: a callback that
+  // holds the lock while it sends on the connection is freed by that.
+  const bool ended = detach() != nullptr;
+  if (ended) {
+    Mutex::Lock guard(_mxStop, "DaemonConn::disconnect");
+    _bStop = true;
+  }
+  reap(true);
+  std::lock_guard<std::mutex> guard(_mxLinks);
+  if (--_nDisconnecting == 0) _cvLinks.notify_all();
+  return ended;
 }
 
-void DaemonComm::reapThreads() {
-  const std::thread::id self = std::this_thread::get_id();
-  if (_thread.joinable() && _thread.get_id() != self) _thread.join();
-  if (_retired.joinable() && _retired.get_id() != self) _retired.join();
+// Joins the threads of retired connections and closes their sockets. On a
+// response thread of this object, only threads that have ended already are
+// joined and nothing is waited for. Elsewhere, with `waitForOthers`, it
+// returns only when no other call is still joining one (so that a caller
+// knows every thread it stopped has ended).
+void DaemonComm::reap(bool waitForOthers) {
+  const bool onResponseThread = tServing == this;
+  std::unique_lock<std::mutex> lock(_mxLinks);
+  for (;;) {
+    Link* link = nullptr;
+    for (std::size_t i = 0; i < _retired.size(); ++i) {
+      if (!onResponseThread || (_retired[i]->ended && _retired[i]->users == 0)) {
+        link = _retired[i];
+        _retired.erase(_retired.begin() + static_cast<std::ptrdiff_t>(i));
+        break;
+      }
+    }
+    if (link != nullptr) {
+      ++_nJoining;
+      lock.unlock();
+      link->thread.join();
+      lock.lock();
+      // Senders freed by the shutdown are on their way out.
+      _cvLinks.wait(lock, [link] { return link->users == 0; });
+      platform::closeSocket(link->socket);
+      platform::Waker waker = link->waker;
+      platform::closeWaker(waker);
+      delete link;
+      --_nJoining;
+      _cvLinks.notify_all();
+      continue;
+    }
+    if (!waitForOthers || onResponseThread || _nJoining == 0) return;
+    _cvLinks.wait(lock);
+  }
 }
 
 bool DaemonComm::send(const std::string& message) {
@@ -260,10 +325,21 @@ bool DaemonComm::send(const std::string& message) {
   framed.reserve(message.size() + 1);
   framed.append(message);
   framed.push_back(kTerminator);
-  std::lock_guard<std::mutex> guard(_mxSend);
-  int s = _nSocket.load();
-  if (s == -1) return false;
-  return platform::sendAll(s, framed.data(), framed.size());
+  Link* link;
+  {
+    std::lock_guard<std::mutex> guard(_mxLinks);
+    link = _pLink;
+    if (link == nullptr) return false;
+    ++link->users;
+  }
+  bool sent;
+  {
+    std::lock_guard<std::mutex> guard(link->sendMx);
+    sent = !link->stop && platform::sendAll(link->socket, framed.data(), framed.size());
+  }
+  std::lock_guard<std::mutex> guard(_mxLinks);
+  if (--link->users == 0) _cvLinks.notify_all();
+  return sent;
 }
 
 bool DaemonComm::createPingRequest() {
@@ -292,7 +368,7 @@ void DaemonComm::deliver(const char* text, std::size_t length, std::string& piec
   EventLogger* logger = EventLogger::theLogger();
   // The copy for the trace line is made only when the logger would keep it.
   if (logger != nullptr && logger->level() >= EventLogger::LEVEL_TRACE)
-    logger->logTrace(std::string(text, length), static_cast<EventLogger::Layer>(3));
+    logger->logTrace(std::string(text, length), EventLogger::LAYER_CLIENT);
   const char* const stop = text + length;
   for (const char* begin = text; begin < stop;) {
     const void* hit = std::memchr(begin, kTerminator, static_cast<std::size_t>(stop - begin));
@@ -313,29 +389,32 @@ void DaemonComm::deliver(const char* text, std::size_t length, std::string& piec
   }
 }
 
-bool DaemonComm::isCurrent(unsigned generation) const {
-  return !_bStop.load() && _nGeneration.load() == generation;
+// The connection of `link` is lost (closed or reset by the daemon, or the
+// wait or the read failed): it is given up, unless it has been ended
+// already, and so is no longer the open one when the failure is reported.
+void DaemonComm::lose(Link* link) {
+  std::lock_guard<std::mutex> guard(_mxLinks);
+  if (_pLink == link) {
+    _pLink = nullptr;
+    _nSocket = -1;
+    _bConnected = false;
+    _bStop = true;
+    _retired.push_back(link);
+  }
+  link->stop = true;
+  // Frees a sender blocked on the full connection.
+  platform::abortSocket(link->socket);
 }
 
-void DaemonComm::giveUp(unsigned generation) {
-  if (_nGeneration.load() != generation) return;
-  int s = _nSocket.exchange(-1);
-  if (s == -1) return;
-  _bConnected = false;
-  _bStop = true;
-  // A sender blocked on the full connection holds the send lock that the
-  // thread needs to close the socket: shutting it down lets that send fail.
-  platform::shutdownSocket(s, 2);
-  _nWakeReceive = _nWakeSignal = -1;
+// Reads what arrives on the link's socket into `buffer` behind the `kept`
+// bytes of a partial message, making room first.
+long DaemonComm::receive(Link* link, std::vector<char>& buffer, std::size_t kept) {
+  if (buffer.size() - kept < kReadSize) buffer.resize(kept + kReadSize);
+  return platform::receive(link->socket, link->waker, buffer.data() + kept, buffer.size() - kept);
 }
 
-void DaemonComm::responseThread(Link link) {
-  platform::Waker waker;
-  waker.nReceive = link.nWakeReceive;
-  waker.nSignal = link.nWakeSignal;
-  const int s = link.nSocket;
-  const unsigned generation = link.nGeneration;
-
+void DaemonComm::responseThread(Link* link) {
+  tServing = this;
   // Received bytes: a partial message kept at the front, then room for the
   // next read. Complete messages are delivered straight from here.
   std::vector<char> buffer(kReadSize);
@@ -345,22 +424,15 @@ void DaemonComm::responseThread(Link link) {
   try {
     for (;;) {
       // The read runs without the lock, so that disconnect can take it at
-      // any time; the socket stays open meanwhile, since only this thread
-      // closes it.
-      if (buffer.size() - kept < kReadSize) buffer.resize(kept + kReadSize);
-      const long n = platform::receive(s, waker, buffer.data() + kept, buffer.size() - kept);
-
-      // The stop request is looked at only under the lock: whoever ends the
-      // connection shuts it down and signals the waker while holding it, so
-      // neither is closed under them. What a read brought after the stop
-      // request is dropped with the connection.
+      // any time.
+      const long n = receive(link, buffer, kept);
+      // The stop request is looked at only under the lock; what a read
+      // brought after it is dropped with the connection.
       Mutex::Lock guard(_mxStop, "DaemonComm::responseThread");
-      if (!isCurrent(generation)) break;
+      if (link->stop) break;
       if (n == platform::kRECEIVE_WOKEN) continue;
       if (n <= 0) {
-        // Closed or reset by the daemon, or the wait or the count failed
-        // (and no stop was asked for): the connection is given up either way.
-        giveUp(generation);
+        lose(link);
         if (_pfnStatus != nullptr) {
           std::ostringstream text;
           text << Exception(kSourceFile, __LINE__, 1002, true, "Server connection terminated unexpectedly");
@@ -403,18 +475,12 @@ void DaemonComm::responseThread(Link link) {
     // Something failed outside the delivery (the failure report itself, or
     // memory): the connection cannot be served any more.
     Mutex::Lock guard(_mxStop, "DaemonComm::responseThread");
-    giveUp(generation);
+    lose(link);
   }
 
-  // Nobody refers to this socket or waker any more: whoever ended the
-  // connection took them out of the object under the stop lock. A send that
-  // read the socket before that still holds the send lock.
-  {
-    std::lock_guard<std::mutex> guard(_mxSend);
-    platform::closeSocket(s);
-  }
-  platform::closeWaker(waker);
-  if (_nGeneration.load() == generation) _bRunning = false;
+  std::lock_guard<std::mutex> guard(_mxLinks);
+  if (_pLink == nullptr) _bRunning = false;
+  link->ended = true;
 }
 
 }  // namespace Brimsel

@@ -24,8 +24,9 @@ std::string Timestamp::asText() const {
 }
 
 Timestamp Timestamp::fromText(const std::string& text) {
+  // Read as a C string: up to the first zero byte.
   const char* const begin = text.data();
-  const std::size_t size = text.size();
+  const std::size_t size = detail::cLength(begin, text.size());
   // A blank anywhere wins over 'T', and 'T' over 'Z'. A blank right after
   // ten characters is taken without a search: should an earlier blank exist,
   // the date part holds a blank either way and fails just the same.

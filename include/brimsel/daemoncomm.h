@@ -7,10 +7,11 @@
 #include <brimsel/mutex.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <mutex>
 #include <string>
-#include <thread>
+#include <vector>
 
 namespace Brimsel {
 
@@ -75,8 +76,13 @@ namespace Brimsel {
 ///    (which then does not wait for the thread it runs on) and, after the
 ///    connection is gone, connect(); they must not destroy the object.
 ///  - disconnect() wakes the thread at once and returns when it has ended;
-///    false when there was no connection. The destructor disconnects the same
-///    way and never lets the thread outlive the object.
+///    false when there was no connection. It first shuts the connection down,
+///    so a send blocked on it (also one in the callback, under the stop lock)
+///    fails at once. Any number of threads may call it at the same time:
+///    exactly one of them returns true, and each returns once the thread has
+///    ended. The destructor disconnects the same way, waits for disconnect()
+///    calls already under way on other threads, and never lets the thread
+///    outlive the object.
 ///  - parse() and the accessors are for the owner's thread, not guarded.
 class BRIMSEL_API DaemonComm {
  public:
@@ -152,10 +158,12 @@ class BRIMSEL_API DaemonComm {
   ///         1..65535, before any attempt). Nothing is left behind: no
   ///         socket, no thread, isConnected() false.
   bool connect();
-  /// Ends the connection: wakes the response thread at once and returns when
-  /// it has ended (when called from the response thread itself, it does not
-  /// wait for it). Returns true when there was a connection, false when there
-  /// was none. Raises nothing; the status callback is not called.
+  /// Ends the connection: shuts it down (a send blocked on it fails), wakes
+  /// the response thread at once and returns when it has ended (when called
+  /// from the response thread itself, it does not wait for it). Returns true
+  /// when this call ended a connection, false when there was none (also when
+  /// another thread's call ended it at the same time). Safe from any number
+  /// of threads at once. Raises nothing; the status callback is not called.
   bool disconnect();
   /// Sends `message` followed by the byte 0x04, completely. Returns true when
   /// all of it was written, false when there is no connection or the write
@@ -193,21 +201,18 @@ class BRIMSEL_API DaemonComm {
   void processStream(const std::string& text);
 
  private:
-  struct Link {
-    int nSocket;
-    int nWakeReceive;
-    int nWakeSignal;
-    unsigned nGeneration;
-  };
+  // One connection: its socket, the wake-up channel and the response thread
+  // that reads it (defined in daemoncomm.cpp).
+  struct Link;
 
-  void responseThread(Link link);
+  void startThread(int socket);
+  void responseThread(Link* link);
+  long receive(Link* link, std::vector<char>& buffer, std::size_t kept);
   void deliver(const char* text, std::size_t length, std::string& piece);
-  bool isCurrent(unsigned generation) const;
-  void giveUp(unsigned generation);
+  void lose(Link* link);
   void report(Status status, const std::string& text);
-  void reapThreads();
-  // Under _mxStop: shuts the connection's socket down and wakes its thread.
-  void wakeThread(int socket);
+  Link* detach();
+  void reap(bool waitForOthers);
 
   std::atomic<int> _nSocket;
   std::atomic<bool> _bRunning;
@@ -223,19 +228,19 @@ class BRIMSEL_API DaemonComm {
   std::string _strUser;
   std::string _strPassword;
 
-  // The wake-up channel of the current connection; -1 when there is none.
-  int _nWakeReceive;
-  int _nWakeSignal;
-  // Counts connections, so that a thread of an earlier one never takes a
-  // later one for its own.
-  std::atomic<unsigned> _nGeneration;
-  // Keeps the bytes of concurrent sends apart, and a socket from being
-  // closed under a send.
-  std::mutex _mxSend;
-  std::thread _thread;
-  // A response thread that started a new connection from its own callback,
-  // and so could not be joined by it.
-  std::thread _retired;
+  // Guards the links below; never held across a call that may block.
+  std::mutex _mxLinks;
+  // Signalled when a retired link has been joined or its last sender left.
+  std::condition_variable _cvLinks;
+  // The open connection; null when there is none.
+  Link* _pLink;
+  // Connections given up whose threads have not been joined yet: each is
+  // joined exactly once, by whichever call takes it out of this list.
+  std::vector<Link*> _retired;
+  // How many calls are joining retired links right now, and how many
+  // disconnect() calls are under way (the destructor waits for both).
+  int _nJoining;
+  int _nDisconnecting;
 
   static std::atomic<bool> _bWSStarted;
 };

@@ -27,9 +27,11 @@ enum Zone {
 /// test an open end with isForever(), not by order.
 ///
 /// Text form: `"%04i-%02i-%02i"` (the sign counts toward the four year digits:
-/// year -5 prints "-005"). fromText() reads exactly ten characters of digits
-/// and '-', with '-' at positions 4 and 7, and reads each field the way atoi
-/// does; every fault throws the same Exception as the constructor.
+/// year -5 prints "-005"). fromText() takes exactly ten characters and reads
+/// them as a C string, up to the first zero byte: digits and '-', with '-' at
+/// positions 4 and 7, each field read the way atoi does (so "2024-02-2" and a
+/// zero byte is 2024-02-02); every fault throws the same Exception as the
+/// constructor.
 ///
 /// The sentinels are constant-initialised: no constructor runs for them when
 /// the library loads, so another library's static initialisers and any thread

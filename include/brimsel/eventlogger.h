@@ -57,9 +57,13 @@ class Exception;
 ///    starts at LEVEL_QUIET (nothing beyond those): a program that wants
 ///    messages, debug or trace lines raises the level after construction. A
 ///    filtered-out call neither allocates nor makes a system call.
-///  - The text is passed unchanged (not cut, formatted or translated); a
+///  - The text is passed unchanged (not formatted or translated); a
 ///    multi-line text stays one entry. As with the Windows event log, which
-///    takes zero-terminated texts, a text ends at its first zero byte.
+///    takes zero-terminated texts, a text ends at its first zero byte. A text
+///    longer than the platform takes is cut so that the entry is still
+///    written, and the cut is marked by "..." at its end: on Windows the text
+///    keeps at most 31,839 characters (the most ReportEventA accepts), on
+///    Linux the whole datagram at most 64 KiB.
 ///  - Copies share the event source, which is closed once, after the last copy
 ///    that holds it is destroyed or assigned another source.
 ///  - theLogger() is the most recently constructed logger (from a source name),

@@ -22,11 +22,11 @@ namespace Brimsel {
 /// number is invalid too. Time has no sentinels.
 ///
 /// Text form: `"%02i:%02i:%02i"` with the second truncated toward zero, so it
-/// is always eight characters. fromText() reads 8 to 15 characters of digits,
-/// ':' and '.', with ':' at positions 2 and 5; hour and minute are read the way
-/// atoi does and the second the way strtod does ('.' as the decimal point,
-/// whatever the locale). Every fault throws the same Exception as the
-/// constructor.
+/// is always eight characters. fromText() takes 8 to 15 characters and reads
+/// them as a C string, up to the first zero byte: digits, ':' and '.', with
+/// ':' at positions 2 and 5; hour and minute are read the way atoi does and
+/// the second the way strtod does ('.' as the decimal point, whatever the
+/// locale). Every fault throws the same Exception as the constructor.
 class BRIMSEL_API Time {
  public:
   /// The error code of an invalid time, with the legend "Invalid time".

@@ -28,8 +28,9 @@ namespace Brimsel {
 /// included; isForever() compares the time part too.
 ///
 /// Text form: the date text, one blank, the time text ("2024-03-01 08:15:30").
-/// fromText() splits at the first blank, else the first 'T', else the first
-/// 'Z', and parses the two sides with Date::fromText() and Time::fromText().
+/// fromText() reads the text as a C string, up to the first zero byte; it
+/// splits at the first blank, else the first 'T', else the first 'Z', and
+/// parses the two sides with Date::fromText() and Time::fromText().
 class BRIMSEL_API Timestamp : public Date, public Time {
  public:
   static const Timestamp Forever;  ///< 0000-01-01 00:00:00, the open end of a range.

@@ -129,11 +129,26 @@ class VariableMap;  // <brimsel/variable.h>
 /// is no escape. The work is linear in the size of the text when the values
 /// hold no references.
 ///
+/// Two rules stop expansions that would not end or would not fit in memory:
+///  - Cycles: a reference to a name whose value is already being expanded
+///    (the reference lies inside that value's text, directly or through the
+///    texts of other values it pulled in) would repeat without end; it stops
+///    the expansion at once. A name may be used again beside its own text or
+///    after it, as often as wanted.
+///  - Amplification: the text put in for references is counted, each value's
+///    text every time it is put in (at least one character per reference),
+///    starting from the size of `text`. Once that count exceeds both 16 MiB
+///    and 100 times the size of the inputs (`text` plus the text of each
+///    distinct value used, counted once), the expansion stops. The count is
+///    never smaller than the result, so ordinary large results (a 32 MiB
+///    value used three times) expand, while values that multiply (ten levels
+///    of ten references each) stop long before memory runs out.
+/// Memory stays proportional to the inputs and the result.
+///
 /// Every failure leaves nothing half-done:
 /// \throws Exception 3001 ("Bad substitution template.", not fatal) with
-///         `text` as the legend, for a "$(" without a ")" behind it, and when
-///         values nest 1000 deep, which only a value that refers to itself
-///         (directly or through others) reaches.
+///         `text` as the legend, for a "$(" without a ")" behind it, for a
+///         cycle, and for an expansion beyond the amplification bound.
 /// \throws Exception 3002 ("No such variable.", not fatal) with the name as
 ///         the legend.
 /// \throws Exception 4301 ("Type Mismatch.", not fatal) from

@@ -20,13 +20,19 @@ struct Event;
 Event* eventCreate();
 // Releases the event; null is accepted and ignored.
 void eventClose(Event* event);
-// Makes the event signalled (it stays so when it already was); a waiter that
-// wakes, or the next wait, consumes the signal.
+// Releases one thread that waits on the event; with none waiting, makes the
+// event signalled (it stays so when it already was), and the next wait
+// consumes the signal.
 void eventSet(Event* event);
 // Waits up to `timeoutMs` for the event: nWAIT_INFINITE (or more) waits
 // without limit, 0 only tests. Returns one of the nWAIT_ codes, or whatever
 // other code the OS gave; a null event gives nWAIT_FAILED.
 unsigned long eventWait(Event* event, unsigned long timeoutMs);
+
+#if !defined(_WIN32)
+// How many threads wait on `event` right now.
+unsigned long eventWaiting(Event* event);
+#endif
 
 }  // namespace platform
 }  // namespace Brimsel

@@ -9,13 +9,28 @@
 namespace Brimsel {
 namespace platform {
 
-// A flag guarded by a mutex, with a condition variable whose timed waits run
-// on the monotonic clock, so that setting the wall clock neither shortens nor
-// stretches a wait.
+// A flag and a queue of waiting threads, guarded by a mutex, with a
+// condition variable whose timed waits run on the monotonic clock, so that
+// setting the wall clock neither shortens nor stretches a wait.
+//
+// A signal that finds threads waiting releases the first of them by marking
+// its entry, and leaves the flag alone: while k threads wait, k signals
+// release k of them, and a thread that starts waiting afterwards cannot take
+// a signal meant for one of them. Only a signal that finds nobody waiting
+// sets the flag, which the next wait consumes; such signals collapse into one.
+struct Waiter {
+  Waiter* next;
+  Waiter* prev;
+  bool released;
+};
+
 struct Event {
   pthread_mutex_t mx;
   pthread_cond_t cv;
-  bool bSignalled;
+  bool signalled;
+  unsigned long waiting;
+  Waiter* first;  // the queue, oldest first
+  Waiter* last;
 };
 
 namespace {
@@ -45,7 +60,9 @@ bool deadlineAfter(unsigned long ms, timespec* deadline) {
 Event* eventCreate() {
   Event* e = new (std::nothrow) Event;
   if (e == nullptr) return nullptr;
-  e->bSignalled = false;
+  e->signalled = false;
+  e->waiting = 0;
+  e->first = e->last = nullptr;
   if (pthread_mutex_init(&e->mx, nullptr) != 0) {
     delete e;
     return nullptr;
@@ -67,34 +84,61 @@ void eventClose(Event* e) {
 
 void eventSet(Event* e) {
   if (e == nullptr || pthread_mutex_lock(&e->mx) != 0) return;
-  e->bSignalled = true;
-  // Signalled while the mutex is held: a waiter that wakes and destroys the
-  // event cannot do so before this call is done with it.
-  pthread_cond_signal(&e->cv);
+  if (Waiter* w = e->first) {
+    e->first = w->next;
+    if (e->first != nullptr) e->first->prev = nullptr; else e->last = nullptr;
+    --e->waiting;
+    w->released = true;
+    // Every waiter looks at its own entry; with one waiter (the usual case)
+    // this wakes just it. Done while the mutex is held: a waiter that wakes
+    // and destroys the event cannot do so before this call is done with it.
+    pthread_cond_broadcast(&e->cv);
+  } else {
+    e->signalled = true;
+  }
   pthread_mutex_unlock(&e->mx);
 }
 
 unsigned long eventWait(Event* e, unsigned long timeoutMs) {
   if (e == nullptr || pthread_mutex_lock(&e->mx) != 0) return nWAIT_FAILED;
   unsigned long result = nWAIT_TIMEOUT;
-  int rc = 0;
-  if (timeoutMs >= nWAIT_INFINITE) {
-    while (!e->bSignalled && rc == 0) rc = pthread_cond_wait(&e->cv, &e->mx);
-  } else if (timeoutMs > 0) {
-    timespec deadline;
-    if (!deadlineAfter(timeoutMs, &deadline)) rc = EINVAL;
-    // Loops over spurious wake-ups and over wake-ups whose signal another
-    // waiter consumed first; the deadline stays fixed.
-    while (!e->bSignalled && rc == 0) rc = pthread_cond_timedwait(&e->cv, &e->mx, &deadline);
-  }
-  if (e->bSignalled) {
-    e->bSignalled = false;
+  if (e->signalled) {
+    e->signalled = false;
     result = nWAIT_OBJECT_0;
-  } else if (rc != 0 && rc != ETIMEDOUT) {
-    result = nWAIT_FAILED;
+  } else if (timeoutMs > 0) {
+    Waiter self = {nullptr, e->last, false};
+    if (e->last != nullptr) e->last->next = &self; else e->first = &self;
+    e->last = &self;
+    ++e->waiting;
+    int rc = 0;
+    if (timeoutMs >= nWAIT_INFINITE) {
+      while (!self.released && rc == 0) rc = pthread_cond_wait(&e->cv, &e->mx);
+    } else {
+      timespec deadline;
+      if (!deadlineAfter(timeoutMs, &deadline)) rc = EINVAL;
+      // Loops over spurious wake-ups and over wake-ups meant for another
+      // waiter; the deadline stays fixed.
+      while (!self.released && rc == 0) rc = pthread_cond_timedwait(&e->cv, &e->mx, &deadline);
+    }
+    if (self.released) {
+      result = nWAIT_OBJECT_0;
+    } else {
+      // Timed out (or failed) before any signal chose this waiter.
+      if (self.prev != nullptr) self.prev->next = self.next; else e->first = self.next;
+      if (self.next != nullptr) self.next->prev = self.prev; else e->last = self.prev;
+      --e->waiting;
+      if (rc != ETIMEDOUT) result = nWAIT_FAILED;
+    }
   }
   pthread_mutex_unlock(&e->mx);
   return result;
+}
+
+unsigned long eventWaiting(Event* e) {
+  if (e == nullptr || pthread_mutex_lock(&e->mx) != 0) return 0;
+  const unsigned long n = e->waiting;
+  pthread_mutex_unlock(&e->mx);
+  return n;
 }
 
 }  // namespace platform

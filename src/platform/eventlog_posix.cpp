@@ -286,11 +286,19 @@ bool reportEvent(EventSource* source, int type, unsigned short category, unsigne
     return false;  // cannot happen with the catalogue's short texts
   }
 
-  iovec parts[5] = {{stampBuffer, stamp.size()},
+  // An entry too long for one datagram keeps what fits of its insertion.
+  const size_t afterLength = strlen(afterInsertion);
+  const size_t fixed = stamp.size() + source->tag.size() + middle.size() + afterLength;
+  if (fixed + kCutMarkLength > kMaxEntryPosix) {
+    return false;  // a source name too long to leave room for any text
+  }
+  const size_t kept = keptOfInsertion(insertionLength, kMaxEntryPosix - fixed);
+  iovec parts[6] = {{stampBuffer, stamp.size()},
                     {const_cast<char*>(source->tag.data()), source->tag.size()},
                     {middleBuffer, middle.size()},
-                    {const_cast<char*>(insertion), insertionLength},
-                    {const_cast<char*>(afterInsertion), strlen(afterInsertion)}};
+                    {const_cast<char*>(insertion), kept},
+                    {const_cast<char*>(kCutMark), kept < insertionLength ? kCutMarkLength : 0},
+                    {const_cast<char*>(afterInsertion), afterLength}};
   // A usual entry goes out as one buffer, like syslog(3) sends it; a long
   // text is sent from where it lies rather than copied.
   char whole[1024];
@@ -302,7 +310,7 @@ bool reportEvent(EventSource* source, int type, unsigned short category, unsigne
     iovec one = {whole, single.size()};
     return sendEntry(source, &one, 1);
   }
-  return sendEntry(source, parts, 5);
+  return sendEntry(source, parts, 6);
 }
 
 namespace {

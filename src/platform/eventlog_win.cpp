@@ -40,7 +40,8 @@ bool reportEvent(EventSource* source, int type, unsigned short category, unsigne
   if (source == nullptr) {
     return false;
   }
-  LPCSTR strings[1] = {text};
+  std::string cut;
+  LPCSTR strings[1] = {fitInsertion(text, kMaxInsertionWindows, cut)};
   return ReportEventA(source->hSource, static_cast<WORD>(type), category, static_cast<DWORD>(id),
                       nullptr, static_cast<WORD>(text != nullptr ? 1 : 0), 0,
                       text != nullptr ? strings : nullptr, nullptr) != FALSE;

@@ -40,6 +40,12 @@ bool sendAll(int s, const char* data, std::size_t length);
 void shutdownSocket(int s, int how);
 void closeSocket(int s);
 
+// Ends the connection for every thread at once, without closing the socket:
+// both directions are shut down, and a send or receive blocked on `s` in
+// another thread returns with a failure (Windows needs its pending I/O
+// cancelled for that: its shutdown alone does not end a blocked send).
+void abortSocket(int s);
+
 // What lets one thread end another's receive at once. Windows: a UDP socket
 // connected to itself, which receive waits on next to the connection (select
 // takes sockets only). POSIX: nothing; shutting the connection down ends a

@@ -90,6 +90,9 @@ void closeSocket(int s) {
   if (s >= 0) ::close(s);
 }
 
+// shutdown() ends a recv or send blocked on the socket in any thread.
+void abortSocket(int s) { shutdownSocket(s, 2); }
+
 bool openWaker(Waker& waker) {
   waker.nReceive = waker.nSignal = -1;
   return true;

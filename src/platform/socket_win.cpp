@@ -76,6 +76,14 @@ void closeSocket(int s) {
   if (s >= 0) ::closesocket(toSocket(s));
 }
 
+void abortSocket(int s) {
+  if (s < 0) return;
+  ::shutdown(toSocket(s), SD_BOTH);
+  // A socket is a file handle: cancelling its I/O from here ends a send
+  // that another thread has blocked on it, which shutdown does not.
+  ::CancelIoEx(reinterpret_cast<HANDLE>(toSocket(s)), nullptr);
+}
+
 bool openWaker(Waker& waker) {
   SOCKET u = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   if (u == INVALID_SOCKET) return false;

@@ -36,7 +36,7 @@ int field(std::mt19937& rng, std::initializer_list<int> near) {
 
 // `text` with a few characters replaced, dropped or doubled.
 std::string mangled(std::mt19937& rng, std::string text) {
-  static const std::string alphabet = "0123456789-:. TZ+x";
+  static const std::string alphabet("0123456789-:. TZ+x\0", 19);  // a zero byte ends a text
   for (unsigned n = rng() % 4; n > 0 && !text.empty(); --n) {
     const std::size_t at = rng() % text.size();
     switch (rng() % 3) {

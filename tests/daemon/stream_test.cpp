@@ -135,8 +135,9 @@ TEST_F(Stream, CallbackSendsDisconnectsAndReconnects) {
   DaemonComm again(reconnect);
   gComm = &again;
   open(again).close();
+  support::Peer next;  // kept open until the end, or the client would lose it and connect again
   for (int lost = 1; lost <= 2; ++lost) {  // the second reconnection retires the first one's thread
-    support::Peer next = server.accept();
+    next = server.accept();
     ASSERT_TRUE(next.write("over the new one\x04") && inbox.has(3 + 2 * lost));
     if (lost == 1) next.close();
   }

@@ -1,7 +1,8 @@
 // A second account of the calendar: validity by a day count (H. Hinnant's
 // era arithmetic) and the text forms read the plain C way (length checks,
-// strspn, cutting the fields, atoi and strtod). Asked only about texts
-// without zero bytes, where C strings and std::string agree.
+// strspn, cutting the fields, atoi and strtod). Texts are read as C strings,
+// up to their first zero byte (the buffers are zero from there on), while
+// the length rules count the whole string.
 #ifndef BRIMSEL_TESTS_REFERENCE_CALENDAR_H
 #define BRIMSEL_TESTS_REFERENCE_CALENDAR_H
 
@@ -41,9 +42,9 @@ inline bool validTime(const TimeFields& f) {
 
 inline bool readDate(const std::string& text, DateFields& f) {
   char b[12];
-  if (text.size() != 10 || text.find_first_not_of("0123456789-") != std::string::npos) return false;
-  std::memcpy(b, text.c_str(), 11);
-  if (b[4] != '-' || b[7] != '-') return false;
+  if (text.size() != 10) return false;
+  std::strncpy(b, text.c_str(), sizeof b);
+  if (std::strspn(b, "0123456789-") != std::strlen(b) || b[4] != '-' || b[7] != '-') return false;
   b[4] = b[7] = '\0';
   f = {std::atoi(b), std::atoi(b + 5), std::atoi(b + 8)};
   return true;
@@ -51,9 +52,9 @@ inline bool readDate(const std::string& text, DateFields& f) {
 
 inline bool readTime(const std::string& text, TimeFields& f) {
   char b[16];
-  if (text.size() < 8 || text.size() > 15 || text.find_first_not_of("0123456789:.") != std::string::npos) return false;
-  std::memcpy(b, text.c_str(), text.size() + 1);
-  if (b[2] != ':' || b[5] != ':') return false;
+  if (text.size() < 8 || text.size() > 15) return false;
+  std::strncpy(b, text.c_str(), sizeof b);
+  if (std::strspn(b, "0123456789:.") != std::strlen(b) || b[2] != ':' || b[5] != ':') return false;
   b[2] = b[5] = '\0';
   f = {std::atoi(b), std::atoi(b + 3), std::strtod(b + 6, nullptr)};
   return true;
@@ -61,11 +62,11 @@ inline bool readTime(const std::string& text, TimeFields& f) {
 
 // The code a timestamp text fails with (3 no separator, 1 date, 2 time), 0 when it reads.
 inline int readTimestamp(const std::string& text, DateFields& d, TimeFields& t) {
-  std::size_t at = std::string::npos;
-  for (char c : {' ', 'T', 'Z'}) at = at != std::string::npos ? at : text.find(c);
-  if (at == std::string::npos) return 3;
-  if (!readDate(text.substr(0, at), d) || !validDate(d)) return 1;
-  return readTime(text.substr(at + 1), t) && validTime(t) ? 0 : 2;
+  const char* at = nullptr;
+  for (char c : {' ', 'T', 'Z'}) at = at != nullptr ? at : std::strchr(text.c_str(), c);
+  if (at == nullptr) return 3;
+  if (!readDate(std::string(text.c_str(), at), d) || !validDate(d)) return 1;
+  return readTime(std::string(at + 1), t) && validTime(t) ? 0 : 2;
 }
 
 }  // namespace reference
