@@ -1,16 +1,65 @@
-// The connect string, connecting, sending and disconnecting.
+// DaemonComm against a test server on 127.0.0.1: the connect string,
+// connecting and sending, the response thread, and ending a connection from
+// several threads at once. Every wait is bounded.
+#include <brimsel/daemoncomm.h>
+#include <brimsel/eventlogger.h>
 #include <brimsel/exception.h>
 
+#include <gtest/gtest.h>
+
 #include <climits>
-#include <future>
-#include <thread>
+#include <mutex>
+#include <sstream>
+#include <stdexcept>
 
-#include "daemon_test.h"
+#include "loopback.h"
+#include "support.h"
 
-using namespace dtest;
+#if !defined(_WIN32)
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "eventlogger_internal.h"
+#endif
+
+using Brimsel::DaemonComm;
+using Messages = std::vector<std::string>;
 using support::raised;
 
 namespace {
+
+// What the status callback was given, in order: messages as they are,
+// failures with "!" in front.
+std::mutex gMx;
+Messages gTexts;
+void record(DaemonComm::Status status, const std::string& text) {
+  std::lock_guard<std::mutex> guard(gMx);
+  gTexts.push_back(status == DaemonComm::MESSAGE ? text : "!" + text);
+}
+Messages texts() {
+  std::lock_guard<std::mutex> guard(gMx);
+  return gTexts;
+}
+bool has(std::size_t count) {
+  return support::eventually([&] { return texts().size() >= count; });
+}
+// The object the callbacks below act on.
+std::atomic<DaemonComm*> gComm(nullptr);
+const std::string kHuge(64u << 20, 'x');  // more than a connection holds
+
+class Daemon : public ::testing::Test {
+ protected:
+  void SetUp() override { gTexts.clear(); }
+  // Connects `comm` and returns the server's end of the connection.
+  support::Peer open(DaemonComm& comm) {
+    EXPECT_TRUE(comm.parse(server.connectString()) && comm.connect());
+    support::Peer peer = server.accept();
+    EXPECT_NE(peer.socket(), -1);
+    return peer;
+  }
+  support::LoopbackServer server;
+};
 
 TEST(ConnectString, GrammarAndTheThreeForms) {
   const std::string n(1, '\0');
@@ -52,26 +101,22 @@ std::string connectFailure(DaemonComm& comm) {
   return outcome;
 }
 
-using Connection = WithDaemon;
-
-TEST_F(Connection, FailuresAndTheirLegends) {
+TEST_F(Daemon, ConnectFailuresAndTheirLegends) {
   DaemonComm comm(record);
   EXPECT_EQ(connectFailure(comm), "1001:Connect string has not been parsed");
   int closedPort = 0;
   support::closeSocket(support::listenLoopback(closedPort));  // nothing listens there now
-  ASSERT_TRUE(comm.parse("daemon://127.0.0.1:" + std::to_string(closedPort)));
-  EXPECT_EQ(connectFailure(comm), "1001:Failed to connect to host");
+  for (const std::string& port : {std::to_string(closedPort), std::string("0"), std::string("-1"), std::to_string(server.port() + 65536)}) {
+    ASSERT_TRUE(comm.parse("daemon://127.0.0.1:" + port));
+    EXPECT_EQ(connectFailure(comm), "1001:Failed to connect to host") << port;
+  }
   ASSERT_TRUE(comm.parse("daemon://no-such-host.invalid:7000"));
   EXPECT_EQ(connectFailure(comm), "1001:Failed to resolve host");
-  for (const std::string& port : {std::string("0"), std::string("-1"), std::to_string(server.port() + 65536)}) {
-    ASSERT_TRUE(comm.parse("daemon://127.0.0.1:" + port));
-    EXPECT_EQ(connectFailure(comm), "1001:Failed to connect to host") << port;  // before any attempt
-  }
   EXPECT_EQ(server.accept(100).socket(), -1);
-  EXPECT_TRUE(inbox.texts().empty());
+  EXPECT_TRUE(texts().empty());
 }
 
-TEST_F(Connection, SendPingDisconnectAndConnectAgain) {
+TEST_F(Daemon, SendPingDisconnectAndConnectAgain) {
   DaemonComm comm(record);
   EXPECT_EQ(comm.pingStatus(), DaemonComm::PING_REQUESTED);
   for (const char* host : {"127.0.0.1", "localhost"}) {
@@ -82,8 +127,7 @@ TEST_F(Connection, SendPingDisconnectAndConnectAgain) {
     EXPECT_EQ(server.accept(100).socket(), -1);
     EXPECT_TRUE(comm.send(std::string("n\0l", 3)));
     EXPECT_EQ(peer.messages(3), Messages({"abc", "", std::string("n\0l", 3)}));
-    ASSERT_TRUE(peer.write("hello\x04"));
-    ASSERT_TRUE(inbox.has(host[0] == '1' ? 1 : 2));
+    ASSERT_TRUE(peer.write("hello\x04") && has(host[0] == '1' ? 1 : 2));
     EXPECT_TRUE(comm.disconnect());
     EXPECT_FALSE(comm.isConnected() || comm.disconnect() || comm.send("gone"));
     EXPECT_TRUE(peer.closedByClient());
@@ -93,66 +137,215 @@ TEST_F(Connection, SendPingDisconnectAndConnectAgain) {
     ASSERT_TRUE(comm.connect() && comm.disconnect());
     EXPECT_TRUE(server.accept().closedByClient());
   }
-  EXPECT_EQ(inbox.texts(), Messages({"hello", "hello"}));
-  // Destroying a connected object closes its connection and reports nothing.
-  auto other = std::make_unique<DaemonComm>(record);
-  support::Peer peer = open(*other);
-  other.reset();
-  EXPECT_TRUE(peer.closedByClient());
-  EXPECT_EQ(inbox.texts().size(), 2u);
-}
-
-TEST_F(Connection, ConcurrentSendersNeverInterleave) {
-  DaemonComm comm(record);
-  support::Peer peer = open(comm);
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&comm, t] {
-      for (int i = 0; i < 40; ++i) comm.send(std::to_string(t) + std::string(30000 + 997 * i, 'a' + t));
-    });
-  }
-  const Messages got = peer.messages(160);  // while they send
-  for (std::thread& th : threads) th.join();
-  ASSERT_EQ(got.size(), 160u);
-  int seen[4] = {};
-  for (const std::string& m : got) {
-    const int t = m[0] - '0';
-    ASSERT_TRUE(t >= 0 && t < 4);
-    EXPECT_EQ(m, std::to_string(t) + std::string(30000 + 997 * seen[t]++, 'a' + t));
-  }
+  EXPECT_EQ(texts(), Messages({"hello", "hello"}));
 }
 
 // A connection the server reset gives false sends, never SIGPIPE, though the
-// response thread (held in its callback) has not closed the socket yet; a
-// sender blocked on a full connection is freed when the connection is lost.
+// response thread (held in its callback) has not closed the socket yet.
 std::shared_future<void> gHeld;
 void holdInCallback(DaemonComm::Status status, const std::string& text) {
   record(status, text);
   if (status == DaemonComm::MESSAGE) gHeld.wait_for(support::kPatience);
 }
 
-TEST_F(Connection, SendsOnALostConnectionFailAndABlockedSenderIsFreed) {
+TEST_F(Daemon, SendsOnAConnectionTheServerResetFail) {
   std::promise<void> release;
   gHeld = release.get_future().share();
-  {
-    DaemonComm comm(holdInCallback);
+  DaemonComm comm(holdInCallback);
+  support::Peer peer = open(comm);
+  ASSERT_TRUE(peer.write("hold\x04") && has(1));
+  peer.reset();
+  EXPECT_TRUE(support::eventually([&] { return !comm.send("anyone there?"); }));
+  release.set_value();
+  EXPECT_TRUE(has(2));
+}
+
+// Several per read, empty ones skipped, zero bytes kept; a complete message
+// never waits for the partial one behind it; one byte per write works too; a
+// long message grows the buffer, which shrinks again.
+TEST_F(Daemon, SplittingTheStreamIntoMessages) {
+  DaemonComm comm(record);
+  support::Peer peer = open(comm);
+  const std::string zeros("\0a\0\0b\0", 6), slow = "one byte at a time";
+  ASSERT_TRUE(peer.write("one\x04\x04\x04two\x04" + zeros + "\x04" + "first\x04sec") && has(4));
+  ASSERT_TRUE(peer.write("ond\x04") && has(5));
+  for (char c : slow) ASSERT_TRUE(peer.write(std::string(1, c)));
+  std::string big(1 << 20, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('A' + (i * 7) % 53);
+  std::string bulk = "\x04" + big + "\x04";
+  for (int i = 0; i < 2000; ++i) bulk += std::to_string(i) + "\x04";
+  std::thread writer([&] { peer.write(bulk); });
+  const bool all = has(2007);
+  writer.join();
+  ASSERT_TRUE(all);
+  const Messages got = texts();
+  EXPECT_EQ(Messages(got.begin(), got.begin() + 6), Messages({"one", "two", zeros, "first", "second", slow}));
+  EXPECT_TRUE(got[6] == big) << "the 1 MiB message changed, size " << got[6].size();
+  for (int i = 0; i < 2000; ++i) ASSERT_EQ(got[i + 7], std::to_string(i));
+}
+
+// Takes the messages itself, refusing some with either kind of exception.
+class Picky : public DaemonComm {
+ public:
+  Picky() : DaemonComm(record) {}
+  ~Picky() override { disconnect(); }
+  std::atomic<int> taken{0};
+  Messages kept;  // the response thread's alone until it has ended
+
+ protected:
+  void processMessage(const std::string& message) override {
+    if (message == "bad") throw std::runtime_error("refused");
+    if (message == "worse") throw Brimsel::Exception(0, false, "refused");
+    kept.push_back(message);
+    ++taken;
+  }
+};
+
+TEST_F(Daemon, ARaisingHandlerLosesOnlyItsOwnMessage) {
+  Picky comm;
+  support::Peer peer = open(comm);
+  ASSERT_TRUE(peer.write("a\x04" "bad\x04" "b\x04" "worse\x04" "c\x04"));
+  ASSERT_TRUE(support::eventually([&] { return comm.taken == 3; }));
+  ASSERT_TRUE(peer.write("d\x04") && support::eventually([&] { return comm.taken == 4; }));
+  EXPECT_TRUE(comm.disconnect());
+  EXPECT_EQ(comm.kept, Messages({"a", "b", "c", "d"}));
+  EXPECT_TRUE(texts().empty());
+}
+
+// Closed or reset: the partial message is dropped, the connection given up
+// and reported with the text of a fatal Exception 1002.
+TEST_F(Daemon, ClosedOrResetByTheServer) {
+  for (bool reset : {false, true}) {
+    SetUp();
+    DaemonComm comm(record);
     support::Peer peer = open(comm);
-    ASSERT_TRUE(peer.write("hold\x04") && inbox.has(1));
-    peer.reset();
-    EXPECT_TRUE(support::eventually([&] { return !comm.send("anyone there?"); }));
-    release.set_value();
-    EXPECT_TRUE(inbox.has(2));
+    ASSERT_TRUE(peer.write("last words\x04unfinished") && has(1));
+    reset ? peer.reset() : peer.close();
+    ASSERT_TRUE(has(2));
+    const std::string text = texts()[1];
+    const std::size_t at = text.find(" @ ");
+    std::ostringstream expected;
+    expected << "!" << Brimsel::Exception("daemoncomm.cpp", std::atoi(text.c_str() + at + 3), 1002, true,
+                                          "Server connection terminated unexpectedly");
+    EXPECT_TRUE(at != std::string::npos && text == expected.str()) << text;
+    EXPECT_FALSE(comm.isConnected() || comm.send("x") || comm.disconnect());
+    EXPECT_EQ(texts().size(), 2u);
+  }
+  DaemonComm quiet(nullptr);  // without a callback the connection is given up all the same
+  open(quiet).close();
+  EXPECT_TRUE(support::eventually([&] { return !quiet.isConnected(); }));
+}
+
+// Answers each message, disconnects at "bye" from the response thread
+// itself, and connects again from the report of each lost connection.
+void answerAndReconnect(DaemonComm::Status status, const std::string& text) {
+  DaemonComm* comm = gComm.load();
+  if (status == DaemonComm::MESSAGE) comm->send("ack " + text);
+  if (text == "bye") {
+    EXPECT_TRUE(comm->disconnect() && !comm->send("after bye"));
+  }
+  if (status == DaemonComm::FAILURE) {
+    EXPECT_NO_THROW(comm->connect());
+  }
+  record(status, text);
+}
+
+TEST_F(Daemon, CallbackSendsDisconnectsAndReconnects) {
+  DaemonComm comm(answerAndReconnect);
+  gComm = &comm;
+  support::Peer peer = open(comm);
+  ASSERT_TRUE(peer.write("hello\x04" "bye\x04" "read already\x04"));
+  EXPECT_EQ(peer.messages(2), Messages({"ack hello", "ack bye"}));
+  EXPECT_TRUE(peer.closedByClient());
+  ASSERT_TRUE(has(3));
+  EXPECT_FALSE(comm.isConnected() || comm.disconnect());
+  // The rest of the block the request came in was read already: delivered, and nothing after it.
+  EXPECT_EQ(texts(), Messages({"hello", "bye", "read already"}));
+  DaemonComm again(answerAndReconnect);
+  gComm = &again;
+  open(again).close();
+  support::Peer next;  // kept open until the end, or the client would lose it and connect again
+  for (int lost = 1; lost <= 2; ++lost) {  // the second reconnection retires the first one's thread
+    next = server.accept();
+    ASSERT_TRUE(next.write("over the new one\x04") && has(3 + 2 * lost));
+    if (lost == 1) next.close();
+  }
+  EXPECT_EQ(texts()[6], "over the new one");
+  EXPECT_TRUE(again.disconnect());
+}
+
+TEST_F(Daemon, ConcurrentDisconnectsEndTheConnectionExactlyOnce) {
+  for (int round = 0; round < 20; ++round) {
+    DaemonComm comm(record);
+    support::Peer peer = open(comm);
+    std::promise<void> go;
+    std::shared_future<void> start = go.get_future().share();
+    std::vector<std::future<bool>> calls;
+    for (int i = 0; i < 4; ++i) calls.push_back(std::async(std::launch::async, [&comm, start] { return start.wait(), comm.disconnect(); }));
+    go.set_value();
+    int ended = 0;
+    for (std::future<bool>& call : calls) ended += support::endsInTime([&] { return call.get(); }, "disconnect") ? 1 : 0;
+    EXPECT_EQ(1, ended) << "round " << round;
+  }
+}
+
+// A send blocked on a peer that reads nothing, in the callback (under the
+// stop lock) or on another thread, fails when disconnect or the destructor runs.
+void sendTooMuch(DaemonComm::Status status, const std::string&) {
+  if (status == DaemonComm::MESSAGE) record(status, gComm.load()->send(kHuge) ? "sent" : "failed");
+}
+
+TEST_F(Daemon, ASendBlockedInTheCallbackOrElsewhereFailsOnDisconnectAndDestruction) {
+  for (bool destroy : {false, true}) {
+    SetUp();
+    auto comm = std::make_unique<DaemonComm>(sendTooMuch);
+    gComm = comm.get();
+    support::Peer peer = open(*comm);
+    ASSERT_TRUE(peer.write("go\x04"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // lets the send fill the connection
+    ASSERT_TRUE(texts().empty()) << "the send did not block";
+    support::endsInTime([&] { destroy ? comm.reset() : void(comm->disconnect()); }, destroy ? "the destructor" : "disconnect");
+    EXPECT_EQ(texts(), Messages({"failed"}));
   }
   DaemonComm comm(record);
   support::Peer peer = open(comm);
-  std::future<bool> sent = std::async(std::launch::async, [&] { return comm.send(std::string(64u << 20, 'x')); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // lets the send fill the connection
-  peer.close();
-  ASSERT_TRUE(inbox.has(3));
-  const bool freed = support::readyWithin(sent);
-  if (!freed) peer.reset();  // unblocks the sender so that the test can end
-  ASSERT_TRUE(freed) << "the send stayed blocked after the connection was lost";
-  EXPECT_FALSE(sent.get() || comm.disconnect());
+  std::future<bool> sent = std::async(std::launch::async, [&] { return comm.send(kHuge); });
+  ASSERT_FALSE(support::readyWithin(sent, std::chrono::milliseconds(300))) << "the send did not block";
+  EXPECT_TRUE(support::endsInTime([&] { return comm.disconnect() && !sent.get(); }, "disconnect"));
 }
+
+#if !defined(_WIN32)
+// Each delivered block is one trace line, terminators included; a partial
+// message goes with the next block; below the trace level nothing is written.
+TEST_F(Daemon, EachDeliveredBlockIsOneTraceLine) {
+  const std::string path = "/tmp/brimsel-trace-" + std::to_string(getpid());
+  const int catcher = socket(AF_UNIX, SOCK_DGRAM, 0);
+  sockaddr_un at = {};
+  at.sun_family = AF_UNIX;
+  path.copy(at.sun_path, sizeof at.sun_path - 1);
+  ASSERT_EQ(bind(catcher, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+  Brimsel::detail::setSyslogSocketPath(path);
+  Brimsel::EventLogger logger("brimsel-daemon-test");
+  logger.setLevel(Brimsel::EventLogger::LEVEL_TRACE);
+  DaemonComm comm(record);
+  support::Peer peer = open(comm);
+  const std::pair<const char*, const char*> blocks[] = {{"a\x04\x04" "b\x04", "a\x04\x04" "b\x04"}, {"c\x04" "d", "c\x04"},
+                                                        {"e\x04", "de\x04"}, {"f\x04", ""}};
+  for (std::size_t i = 0; i < 4; ++i) {
+    const auto& [sent, traced] = blocks[i];
+    if (*traced == '\0') logger.setLevel(Brimsel::EventLogger::LEVEL_DEBUG);
+    ASSERT_TRUE(peer.write(sent) && has(i + 2));
+    char buffer[4096];
+    const long n = support::waitForData(catcher, *traced ? 10000 : 100) ? recv(catcher, buffer, sizeof buffer, 0) : 0;
+    const std::string entry(buffer, n > 0 ? n : 0), legend = "0xC0020109] Trace info was posted. Legend was: ";
+    EXPECT_EQ(entry.substr(std::min(entry.size(), entry.find(legend))), *traced ? legend + traced : "");
+  }
+  comm.disconnect();
+  Brimsel::detail::setSyslogSocketPath("");
+  close(catcher);
+  unlink(path.c_str());
+  EXPECT_EQ(texts(), Messages({"a", "b", "c", "de", "f"}));
+}
+#endif
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <brimsel/exception.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <future>
 #include <string>
 #include <thread>
@@ -44,6 +46,18 @@ bool eventually(Done done, std::chrono::milliseconds limit = kPatience) {
 template <class T>
 bool readyWithin(const std::future<T>& f, std::chrono::milliseconds limit = kPatience) {
   return f.wait_for(limit) == std::future_status::ready;
+}
+
+// What `f` returns, run on a thread of its own. A call that has not returned
+// within `limit` ends the program: its thread still uses the test's objects.
+template <class F>
+auto endsInTime(F f, const char* what, std::chrono::milliseconds limit = kPatience) {
+  auto done = std::async(std::launch::async, f);
+  if (!readyWithin(done, limit)) {
+    std::fprintf(stderr, "%s did not return\n", what);
+    std::_Exit(1);
+  }
+  return done.get();
 }
 
 }  // namespace support
