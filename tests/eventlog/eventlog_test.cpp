@@ -94,8 +94,8 @@ std::string readFile(const std::string& path) {
 }
 
 // A private rsyslogd serving a socket in a temporary folder (no other input)
-// that writes each entry as one line: severity, facility, source, process
-// id, the datagram as received, the message (control bytes as #ooo).
+// that writes each datagram as received on a line of its own, control bytes
+// as #ooo.
 struct Rsyslogd {
   Rsyslogd() {
     char pattern[] = "/tmp/brimsel-eventlog-XXXXXX";
@@ -103,8 +103,8 @@ struct Rsyslogd {
     std::ofstream(dir + "/rsyslog.conf")
         << "global(workDirectory=\"" << dir << "\" maxMessageSize=\"128k\")\nmodule(load=\"imuxsock\" SysSock.Use=\"off\")\n"
         << "input(type=\"imuxsock\" Socket=\"" << dir << "/log.sock\" RateLimit.Interval=\"0\")\n"
-        << "template(name=\"e\" type=\"string\" string=\"%syslogseverity%\\t%syslogfacility%\\t%programname%\\t"
-           "%procid%\\t%rawmsg%\\t%msg:2:$%\\n\")\n*.* action(type=\"omfile\" file=\"" << dir << "/entries\" template=\"e\")\n";
+        << "template(name=\"raw\" type=\"string\" string=\"%rawmsg%\\n\")\n"
+        << "*.* action(type=\"omfile\" file=\"" << dir << "/entries\" template=\"raw\")\n";
     start();
   }
   ~Rsyslogd() {
@@ -115,7 +115,8 @@ struct Rsyslogd {
     fs::remove(dir + "/log.sock");  // only the new daemon's socket counts as ready
     if ((pid = fork()) == 0) {
       prctl(PR_SET_PDEATHSIG, SIGTERM);  // gone with a test program that crashed
-      execl("/usr/sbin/rsyslogd", "rsyslogd", "-n", "-f", (dir + "/rsyslog.conf").c_str(), "-i", (dir + "/pid").c_str(), static_cast<char*>(nullptr));
+      execl("/usr/sbin/rsyslogd", "rsyslogd", "-n", "-f", (dir + "/rsyslog.conf").c_str(), "-i", (dir + "/pid").c_str(),
+            static_cast<char*>(nullptr));
       _exit(127);
     }
     return support::eventually([&] { return fs::exists(dir + "/log.sock") || waitpid(pid, nullptr, WNOHANG) != 0; }) &&
@@ -128,25 +129,23 @@ struct Rsyslogd {
     }
     pid = -1;
   }
-  // The fields of the entries of `source`, once there are `count` (kPatience at most).
-  std::vector<std::vector<std::string>> entries(const std::string& source, std::size_t count) const {
-    std::vector<std::vector<std::string>> found;
+  // The datagrams of `source`, once there are `count` (kPatience at most).
+  std::vector<std::string> entries(const std::string& source, std::size_t count) const {
+    std::vector<std::string> found;
     support::eventually([&] {
       found.clear();
       std::istringstream in(readFile(dir + "/entries"));
       for (std::string line; std::getline(in, line);) {
-        std::vector<std::string> f(6);
-        std::istringstream fields(line);
-        for (auto& x : f) std::getline(fields, x, &x == &f[5] ? '\n' : '\t');
-        if (f[2] == source) found.push_back(f);
+        if (line.find(" " + source + "[") != std::string::npos) found.push_back(line);
       }
       return found.size() >= count;
     });
     return found;
   }
+  // Their messages, after "<source>[<pid>]: ".
   std::vector<std::string> messages(const std::string& source, std::size_t count) const {
     std::vector<std::string> texts;
-    for (const auto& e : entries(source, count)) texts.push_back(e[5]);
+    for (const std::string& e : entries(source, count)) texts.push_back(e.substr(e.find("]: ") + 3));
     return texts;
   }
   std::string dir;
@@ -169,14 +168,14 @@ class Syslog : public ::testing::Test {
 };
 
 // Each level admits what the ones below admit (below 0 as 0, above 3 as 3);
-// the layer chooses the category; severity, facility user, source, process
-// id and a local time stamp with the day padded by a blank in every datagram.
+// the layer chooses the category. Every datagram: the priority (facility
+// user, the writer's severity), a local time stamp with the day padded by a
+// blank, the source and the process id.
 TEST_F(Syslog, EveryWriterAtEveryLevelAndLayer) {
   const char* const categories[] = {"Dal Events", "Data Events", "Data Events", "UI Events", "UI Events", "Daemon Events"};
   const int severities[] = {3, 4, 6, 6, 6, 3, 4};
-  const std::string pid = std::to_string(getpid());
   for (int level = -1; level <= 4; ++level) {
-    const std::string source = name + std::to_string(level + 1);
+    const std::string source = name + std::to_string(level + 1), tag = " " + source + "[" + std::to_string(getpid()) + "]: ";
     EventLogger logger(source);
     EXPECT_EQ(logger.level(), EventLogger::LEVEL_QUIET);
     logger.setLevel(static_cast<EventLogger::Level>(level));
@@ -186,19 +185,17 @@ TEST_F(Syslog, EveryWriterAtEveryLevelAndLayer) {
     const std::vector<std::string> all = entriesOfEach(categories[level + 1], "t");
     std::vector<std::string> expected, seen;
     for (std::size_t i = 0; i < all.size(); ++i) {
-      if (admitted[i]) expected.push_back(all[i] + "|" + std::to_string(severities[i]));
+      if (admitted[i]) expected.push_back("<" + std::to_string(8 + severities[i]) + ">" + tag + all[i]);
     }
-    for (const auto& e : daemon().entries(source, expected.size())) {
-      seen.push_back(e[5] + "|" + e[0]);
-      const std::string pri = "<" + std::to_string(8 + std::stoi(e[0])) + ">";
-      EXPECT_EQ(e[4], pri + e[4].substr(pri.size(), 15) + " " + source + "[" + pid + "]: " + e[5]);
-      EXPECT_EQ(e[1] + e[3], "1" + pid);
+    for (std::string e : daemon().entries(source, expected.size())) {
+      const std::size_t at = e.find('>') + 1;
       char stamp[32];
       bool known = false;
       for (time_t t = before; t <= time(nullptr) && !known; ++t) {
-        known = e[4].compare(pri.size(), 15, stamp, strftime(stamp, sizeof stamp, "%b %e %H:%M:%S", localtime(&t))) == 0;
+        known = e.compare(at, 15, stamp, strftime(stamp, sizeof stamp, "%b %e %H:%M:%S", localtime(&t))) == 0;
       }
-      EXPECT_TRUE(known) << e[4];
+      EXPECT_TRUE(known) << e;
+      seen.push_back(e.erase(at, 15));
     }
     EXPECT_EQ(seen, expected);  // datagrams of one socket arrive in order
   }
@@ -221,7 +218,7 @@ TEST_F(Syslog, TextsPassUnchangedUpToWhatADatagramHolds) {
   expected.push_back("[UI Events 0x40020101] A Brimsel Exception Critical Error occured. Legend was: cannot read");
   EXPECT_EQ(daemon().messages(name, expected.size()), expected);
   EXPECT_TRUE(logger.logError(std::string(1u << 20, 'x') + "end", EventLogger::LAYER_UI));
-  const std::string entry = daemon().entries(name, expected.size() + 1).back()[4];
+  const std::string entry = daemon().entries(name, expected.size() + 1).back();
   EXPECT_EQ(entry.size(), 65536u);
   EXPECT_EQ(entry.substr(entry.size() - 6), "xxx...");
 }
