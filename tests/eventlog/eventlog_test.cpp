@@ -11,6 +11,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <tuple>
 
 #include "allocations.h"
 #include "platform/eventlog.h"
@@ -274,12 +275,11 @@ TEST_F(Syslog, RefusedSourcesAndRestartedDaemons) {
 TEST(Registration, WritesTheFourValuesOrNothing) {
   char pattern[] = "/tmp/brimsel-registry-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string temp = pattern, root = temp + "/a/Application";
+  const std::string temp = pattern, root = temp + "/a/Application", exe = fs::canonical("/proc/self/exe");
   Brimsel::detail::setEventSourceStoreRoot(root + "//");
   EventLogger logger("brimsel-registration");
   const std::pair<const void*, std::string> modules[] = {
-      {nullptr, fs::canonical("/proc/self/exe")}, {reinterpret_cast<const void*>(&std::terminate), ""},
-      {reinterpret_cast<const void*>(&writeEach), fs::canonical("/proc/self/exe")}};
+      {nullptr, exe}, {reinterpret_cast<const void*>(&writeEach), exe}, {reinterpret_cast<const void*>(&std::terminate), "libstdc++.so"}};
   for (const auto& [module, file] : modules) {
     logger.setModuleHandle(module);
     ASSERT_TRUE(EventLogger(logger).registerEventSource("Test Source"));
@@ -288,17 +288,16 @@ TEST(Registration, WritesTheFourValuesOrNothing) {
     const std::string path = stored.substr(at, stored.find('\n', at) - at);
     EXPECT_EQ(stored, "# Event source registration written by the Brimsel library\nCategoryCount=5\nTypesSupported=31\n"
                       "EventMessageFile=" + path + "\nCategoryMessageFile=" + path + "\n");
-    EXPECT_TRUE(file.empty() ? fs::path(path).filename().string().rfind("libstdc++.so", 0) == 0 : path == file) << path;
+    EXPECT_TRUE(path == file || fs::path(path).filename().string().rfind(file, 0) == 0) << path;
   }
   EXPECT_EQ(fs::status(root + "/Test Source").permissions() & fs::perms::all, fs::perms(0644));
   logger.setModuleHandle(reinterpret_cast<const void*>(0x10));
   EXPECT_FALSE(logger.registerEventSource("nowhere"));
   logger.setModuleHandle(nullptr);
-  for (const std::string& bad : {std::string(), std::string("."), std::string(".."), std::string("a/b"), std::string("nul\0", 4)}) {
+  fs::create_directories(root + "/taken");
+  for (const std::string& bad : {std::string(), std::string(".."), std::string("a/b"), std::string("nul\0", 4), std::string("taken")}) {
     EXPECT_FALSE(logger.registerEventSource(bad)) << bad;
   }
-  fs::create_directories(root + "/taken");
-  EXPECT_FALSE(logger.registerEventSource("taken"));
   EXPECT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), 2);
   Brimsel::detail::setEventSourceStoreRoot(root + "/Test Source/below");
   EXPECT_FALSE(logger.registerEventSource("source"));
@@ -306,72 +305,55 @@ TEST(Registration, WritesTheFourValuesOrNothing) {
   fs::remove_all(temp);
 }
 #else
-HMODULE library() {
-  static const HMODULE module = LoadLibraryA("brimsel.dll");  // the shipped DLL beside this program
-  return module;
-}
-
-std::string moduleFile(HMODULE module) {
-  char path[MAX_PATH * 4];
-  return std::string(path, GetModuleFileNameA(module, path, sizeof path));
-}
-
-// The category texts and event messages of the shipped DLL, in English
-// (United States), with %1 replaced where an insertion is given.
+// The category texts and event messages of the shipped brimsel.dll beside
+// this program, in English (United States), %1 replaced where an insertion is given.
 TEST(MessageTable, HoldsTheCategoryTextsAndEventMessages) {
-  ASSERT_NE(library(), nullptr);
+  const HMODULE library = LoadLibraryA("brimsel.dll");
+  ASSERT_NE(library, nullptr);
   const std::pair<DWORD, std::string> texts[] = {
       {1, "Dal Events"}, {2, "Data Events"}, {3, "Data Events"}, {4, "UI Events"}, {5, "Daemon Events"},
-      {0x40020101, "A Brimsel Exception Critical Error occured. Legend was: %1"},
-      {0x40020102, "A SQL Exception Critical Error occured. Legend was: %1"},
-      {0x40020103, "A DAL Exception Critical Error occured. Legend was: %1"},
+      {0x40020101, "A Brimsel Exception Critical Error occured. Legend was: disk full"},
+      {0x40020102, "A SQL Exception Critical Error occured. Legend was: disk full"},
+      {0x40020103, "A DAL Exception Critical Error occured. Legend was: disk full"},
       {0x40020104, "An unknown exception was caught."}, {0x40020106, "An Error was posted. Legend was: disk full"},
-      {0x80020100, "A Brimsel Exception Warning occured. Legend was: %1"},
-      {0x80020105, "A Warning was posted. Legend was: %1"}, {0xC0020107, "A Message was posted. Legend was: %1"},
-      {0xC0020108, "Debug info was posted. Legend was: %1"}, {0xC0020109, "Trace info was posted. Legend was: %1"}};
+      {0x80020100, "A Brimsel Exception Warning occured. Legend was: disk full"},
+      {0x80020105, "A Warning was posted. Legend was: disk full"}, {0xC0020107, "A Message was posted. Legend was: disk full"},
+      {0xC0020108, "Debug info was posted. Legend was: disk full"}, {0xC0020109, "Trace info was posted. Legend was: disk full"}};
   for (const auto& [id, text] : texts) {
     char buffer[512];
-    const bool insert = id == 0x40020106;
     DWORD_PTR args[1] = {reinterpret_cast<DWORD_PTR>("disk full")};
-    EXPECT_EQ(std::string(buffer, FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | (insert ? FORMAT_MESSAGE_ARGUMENT_ARRAY : FORMAT_MESSAGE_IGNORE_INSERTS),
-                                                 library(), id, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), buffer, sizeof buffer,
-                                                 insert ? reinterpret_cast<va_list*>(args) : nullptr)),
+    EXPECT_EQ(std::string(buffer, FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, library, id,
+                                                 MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), buffer, sizeof buffer,
+                                                 reinterpret_cast<va_list*>(args))),
               text + "\r\n") << std::hex << id;
   }
 }
 
-// The value's type and bytes; nothing when missing.
-std::pair<DWORD, std::string> readValue(const std::string& source, const char* name) {
-  DWORD type = 0, size = 1024;
-  std::string data(size, '\0');
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ("SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Application\\" + source).c_str(), 0,
-                    KEY_READ, &key) != ERROR_SUCCESS) return {};
-  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) != ERROR_SUCCESS) size = 0;
-  RegCloseKey(key);
-  return {type, data.substr(0, size)};
-}
-
-// Without a module the running executable, else the module's file; a handle
-// of no module and an empty name are refused. Copies write while any holds the source.
+// The four values of a registered source: the running executable without a
+// module, else the module's file. A handle of no module and an empty name
+// are refused. Copies write while any of them holds the source.
 TEST(Registration, WritesTheFourValuesOfTheModuleFileAndCopiesWrite) {
+  const std::string key = "SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Application\\Brimsel Test Executable";
   auto logger = std::make_unique<EventLogger>("Brimsel Test Executable");
-  const DWORD counts[] = {5, 31};
-  const std::string bytes(reinterpret_cast<const char*>(counts), sizeof counts), source = "Brimsel Test Executable";
-  for (HMODULE module : {HMODULE(nullptr), library()}) {
+  for (HMODULE module : {HMODULE(nullptr), LoadLibraryA("brimsel.dll")}) {
     logger->setModuleHandle(module);
-    ASSERT_TRUE(EventLogger(*logger).registerEventSource(source));
-    const std::string file = moduleFile(module) + '\0';
-    EXPECT_EQ(readValue(source, "CategoryCount"), std::make_pair(DWORD(REG_DWORD), bytes.substr(0, 4)));
-    EXPECT_EQ(readValue(source, "TypesSupported"), std::make_pair(DWORD(REG_DWORD), bytes.substr(4)));
-    EXPECT_EQ(readValue(source, "EventMessageFile"), std::make_pair(DWORD(REG_SZ), file));
-    EXPECT_EQ(readValue(source, "CategoryMessageFile"), std::make_pair(DWORD(REG_SZ), file));
+    ASSERT_TRUE(EventLogger(*logger).registerEventSource("Brimsel Test Executable"));
+    char file[MAX_PATH * 4];
+    const std::string path(file, GetModuleFileNameA(module, file, sizeof file));
+    for (const auto& [name, type, expected] : {std::make_tuple("CategoryCount", REG_DWORD, std::string("\5\0\0\0", 4)),
+                                               std::make_tuple("TypesSupported", REG_DWORD, std::string("\37\0\0\0", 4)),
+                                               std::make_tuple("EventMessageFile", REG_SZ, path + '\0'),
+                                               std::make_tuple("CategoryMessageFile", REG_SZ, path + '\0')}) {
+      DWORD gotType = 0, size = 1024;
+      std::string data(size, '\0');
+      EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &gotType, &data[0], &size), ERROR_SUCCESS);
+      EXPECT_EQ(std::make_pair(gotType, data.substr(0, size)), std::make_pair(DWORD(type), expected)) << name;
+    }
   }
   EXPECT_FALSE(logger->registerEventSource(""));
   logger->setModuleHandle(reinterpret_cast<HINSTANCE>(static_cast<ULONG_PTR>(0x10)));
   EXPECT_FALSE(logger->registerEventSource("Brimsel Test No Module"));
-  EXPECT_EQ(readValue("Brimsel Test No Module", "CategoryCount").second, "");
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, ("SYSTEM\\CurrentControlSet\\Services\\Eventlog\\Application\\" + source).c_str());
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
   EXPECT_TRUE(logger->log(Exception(4302, true, "fatal"), EventLogger::LAYER_UI));
   logger->setLevel(EventLogger::LEVEL_TRACE);
   EventLogger copy(*logger), assigned("Brimsel Test Other");
