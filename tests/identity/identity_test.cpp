@@ -22,6 +22,7 @@
 #include <future>
 #include <random>
 #include <set>
+#include <tuple>
 
 #include "support.h"
 
@@ -117,20 +118,14 @@ TEST(Guid, AFailedRandomSourceRaisesRatherThanHandOutAnIdentifier) {
 // Each result is fixed to the last bit by the constants and the order of the operations.
 TEST(UnitConversions, FiguresToTheLastBit) {
   using U = Brimsel::UnitConversions;
-  const struct {
-    double (*convert)(double, bool);
-    double value;
-    bool flag;
-    double expected;
-  } cases[] = {{U::FehCelConversion, -42.0, true, -43.599999999999994},  // times 9, then divided by 5
-               {U::FehCelConversion, 451.0, false, 232.7777777777778},   // times the double nearest 5/9
-               {U::FtMeterConversion, 1.0, true, 3.2808399},          {U::FtMeterConversion, 3.2808399, false, 1.0},
-               {U::InchMillimeterConversion, 25.4, true, 1.0000005399999998},
-               {U::InchMillimeterConversion, 0.0393701, false, 1.0},
-               {U::InhgHpaConversion, 1013.25, true, 29.924689888275},
-               {U::InhgHpaConversion, 29.92, false, 1013.0912003829485},
-               {U::LbsKgsConversion, 1.0, true, 2.20462262},          {U::LbsKgsConversion, 2.0, false, 0.9071848}};
-  for (const auto& c : cases) EXPECT_EQ(c.convert(c.value, c.flag), c.expected) << (&c - cases);
+  const std::tuple<double (*)(double, bool), double, bool, double> cases[] = {
+      {U::FehCelConversion, -42.0, true, -43.599999999999994},  // times 9, then divided by 5
+      {U::FehCelConversion, 451.0, false, 232.7777777777778},   // times the double nearest 5/9
+      {U::FtMeterConversion, 1.0, true, 3.2808399}, {U::FtMeterConversion, 3.2808399, false, 1.0},
+      {U::InchMillimeterConversion, 25.4, true, 1.0000005399999998}, {U::InchMillimeterConversion, 0.0393701, false, 1.0},
+      {U::InhgHpaConversion, 1013.25, true, 29.924689888275}, {U::InhgHpaConversion, 29.92, false, 1013.0912003829485},
+      {U::LbsKgsConversion, 1.0, true, 2.20462262}, {U::LbsKgsConversion, 2.0, false, 0.9071848}};
+  for (const auto& [convert, value, flag, expected] : cases) EXPECT_EQ(convert(value, flag), expected) << value;
 }
 
 TEST(Library, IdentityIsBuiltOnceAndIsTheVersionItsFileCarries) {

@@ -88,14 +88,6 @@ bool sendAll(int s, const char* data, std::size_t length) {
   return true;
 }
 
-void shutdownSending(int s) { ::shutdown(raw(s), 1); }  // SHUT_WR, SD_SEND
-
-void closeWithReset(int s) {
-  const linger l = {1, 0};
-  ::setsockopt(raw(s), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l);
-  closeSocket(s);
-}
-
 void closeSocket(int s) {
   if (s != -1) closesocket(raw(s));
 }
@@ -105,7 +97,13 @@ Peer& Peer::operator=(Peer&& o) noexcept {
   return *this;
 }
 
-void Peer::reset() { closeWithReset(std::exchange(_s, -1)); }
+void Peer::close() const { ::shutdown(raw(_s), 1); }  // SHUT_WR, SD_SEND
+
+void Peer::reset() {
+  const linger l = {1, 0};
+  ::setsockopt(raw(_s), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l);
+  closeSocket(std::exchange(_s, -1));
+}
 
 // The count read, 0 at the other side's close, -1 on failure, -2 when nothing came.
 long Peer::receive() {

@@ -16,8 +16,6 @@ int connectLoopback(int port);                    // a plain client connection
 bool waitForData(int s, int timeoutMs);           // bytes or the peer's close to read
 long receiveBlocking(int s, char* buffer, std::size_t capacity);  // 0 at the peer's close
 bool sendAll(int s, const char* data, std::size_t length);
-void shutdownSending(int s);  // the peer reads the end of the stream
-void closeWithReset(int s);   // the peer sees a reset
 void closeSocket(int s);
 
 // One connection, closed when it goes; messages end at 0x04.
@@ -33,8 +31,8 @@ class Peer {
   // closed or nothing came for ten seconds.
   std::vector<std::string> messages(std::size_t count);
   bool closedByClient();  // within ten seconds; what it sends is dropped
-  void close() const { shutdownSending(_s); }
-  void reset();
+  void close() const;  // the client reads the end of the stream
+  void reset();        // the client sees a reset
 
  private:
   long receive();

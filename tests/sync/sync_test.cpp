@@ -191,6 +191,9 @@ TEST(Publisher, WalksInAddressOrderOverTheSetAsItWasWhenTheWalkBegan) {
   EXPECT_EQ(b.subs[1].subscriberContext(), &b.subs[1]);
 }
 
+// Those who asked are told of the end, in address order, with the publisher
+// as data: one that raises is passed over, one that changes the set and the
+// publisher meanwhile does not hold the end up. Copies keep sets of their own.
 TEST(Publisher, EndsByTellingThoseWhoAskedAndCopiesKeepTheirOwnSets) {
   Board b;
   struct Quiet : Subscriber {
