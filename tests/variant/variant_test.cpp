@@ -259,7 +259,7 @@ TEST(Expand, SameAsRestartingAtTheFront) {
   }
 }
 
-// A self-reference, direct or through another name, and ten levels of ten
+// A self-reference, direct or through other names, and ten levels of ten
 // references each (10^13 bytes) give 3001 with the template as legend in a
 // child process limited to 256 MiB of address space; a 32 MiB value used
 // three times still expands.
@@ -273,13 +273,15 @@ TEST(Expand, CyclesAndMultiplyingValuesStopInLittleMemory) {
   vars["x"] = Variant("$(x)" + string(1u << 20, 'a'));
   vars["y"] = Variant("$(z)" + string(1u << 20, 'a'));  // y -> z -> y
   vars["z"] = Variant(string(1u << 20, 'b') + "$(y)");
+  vars["d"] = Variant("$$(e)" + string(2u << 20, 'd'));  // d -> e -> d through a "$" left by d
+  vars["e"] = Variant(string("(d)"));
   vars["v0"] = Variant(string(1024, 'z'));
   for (int level = 1; level <= 10; ++level) {
     string value;
     for (int i = 0; i < 10; ++i) value += "$(v" + std::to_string(level - 1) + ")";
     vars["v" + std::to_string(level)] = Variant(value);
   }
-  for (const string templ : {"[$(x)]", "$(y)", "<$(v10)>"}) {
+  for (const string templ : {"[$(x)]", "$(y)", "<$(v10)>", "$(d)"}) {
     EXPECT_EQ("exit 0", support::inChild([&] {
       try {
         return raised([&] { expand(templ, vars); }) == "3001:" + templ ? 0 : 1;
