@@ -67,6 +67,19 @@ TEST(Mutex, CountsLevelsRefusesStrayUnlocksAndExcludes) {
   EXPECT_FALSE(third.acquired(kWhile)) << "a stray unlock freed the owner's lock";
   other.let();
   EXPECT_TRUE(third.acquired(kPatience));
+  third.let();
+  long counter = 0;  // only the mutex protects it, under contention from four threads
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 20000; ++i) {
+        Mutex::Lock outer(mx, "outer"), inner(mx, "inner");
+        counter = counter + 1;
+      }
+    });
+  }
+  support::endsInTime([&] { for (std::thread& t : threads) t.join(); }, "contending for the mutex");
+  EXPECT_EQ(counter, 80000);
 }
 
 // A signal stays pending until a wait consumes it; several collapse into one.
