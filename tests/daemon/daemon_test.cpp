@@ -20,6 +20,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "child.h"
 #include "eventlogger_internal.h"
 #endif
 
@@ -300,6 +301,17 @@ TEST_F(Daemon, ASendBlockedInTheCallbackOrElsewhereFailsOnDisconnectAndDestructi
 }
 
 #if !defined(_WIN32)
+// A process that closed its standard input gets descriptor 0 for the
+// connection, which works like any other.
+TEST_F(Daemon, ConnectionOnDescriptorZero) {
+  EXPECT_EQ(support::inChild([&] {
+    close(0);
+    DaemonComm comm(nullptr);
+    return comm.parse(server.connectString()) && comm.connect() && comm.send("on zero") ? 0 : 1;
+  }), "exit 0");
+  EXPECT_EQ(server.accept().messages(1), Messages({"on zero"}));
+}
+
 // Each delivered block is one trace line, terminators included; a partial
 // message goes with the next block; below the trace level nothing is written.
 TEST_F(Daemon, EachDeliveredBlockIsOneTraceLine) {
