@@ -32,7 +32,7 @@ const Timestamp gEarlyForever(Timestamp::Forever);
 // A field near the boundaries that matter, or anywhere.
 int field(std::mt19937& rng, std::initializer_list<int> near) {
   if (rng() % 8 == 0) return static_cast<int>(rng());
-  return near.begin()[rng() % near.size()] + static_cast<int>(rng() % 5) - 2;
+  return near.begin()[rng() % near.size()] + (static_cast<int>(rng() % 5) - 2);
 }
 
 TEST(Calendar, SentinelsAndTheConstructorsChecks) {
