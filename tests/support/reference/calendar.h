@@ -41,9 +41,9 @@ inline bool validTime(const TimeFields& f) {
 }
 
 inline bool readDate(const std::string& text, DateFields& f) {
-  char b[12];
+  char b[12] = {};
   if (text.size() != 10) return false;
-  std::strncpy(b, text.c_str(), sizeof b);
+  std::strncpy(b, text.c_str(), sizeof b - 1);
   if (std::strspn(b, "0123456789-") != std::strlen(b) || b[4] != '-' || b[7] != '-') return false;
   b[4] = b[7] = '\0';
   f = {std::atoi(b), std::atoi(b + 5), std::atoi(b + 8)};
@@ -51,9 +51,9 @@ inline bool readDate(const std::string& text, DateFields& f) {
 }
 
 inline bool readTime(const std::string& text, TimeFields& f) {
-  char b[16];
+  char b[16] = {};
   if (text.size() < 8 || text.size() > 15) return false;
-  std::strncpy(b, text.c_str(), sizeof b);
+  std::strncpy(b, text.c_str(), sizeof b - 1);
   if (std::strspn(b, "0123456789:.") != std::strlen(b) || b[2] != ':' || b[5] != ':') return false;
   b[2] = b[5] = '\0';
   f = {std::atoi(b), std::atoi(b + 3), std::strtod(b + 6, nullptr)};
