@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "loopback.h"
 #include "platform/socket.h"
 
 namespace {
@@ -39,8 +40,7 @@ const int kRoundTripsPerIteration = 100;
 class BenchDaemon {
  public:
   BenchDaemon() {
-    DaemonComm starter(nullptr);  // starts the platform's sockets
-    _nListener = platform::listenLoopback(_nPort);
+    _nListener = support::listenLoopback(_nPort);
     std::string one(kMessageSize - 1, 'm');
     one += '\x04';
     _bulk.reserve(one.size() * kStreamCount);
@@ -55,7 +55,7 @@ class BenchDaemon {
       for (int s : _open) platform::shutdownSocket(s, 2);
     }
     for (std::thread& t : _servers) t.join();
-    platform::closeSocket(_nListener);
+    support::closeSocket(_nListener);
   }
   std::string connectString() const { return "bench://127.0.0.1:" + std::to_string(_nPort); }
   int port() const { return _nPort; }
@@ -63,9 +63,8 @@ class BenchDaemon {
  private:
   void acceptLoop() {
     while (!_bStop) {
-      int s = platform::acceptConnection(_nListener, 50);
+      int s = support::acceptConnection(_nListener, 50);
       if (s == -1) continue;
-      platform::setNoDelay(s);
       std::lock_guard<std::mutex> guard(_mx);
       _open.push_back(s);
       _servers.emplace_back([this, s] { serve(s); });
@@ -75,25 +74,25 @@ class BenchDaemon {
     std::vector<char> buffer(64 * 1024);
     std::string pending, replies;
     for (;;) {
-      long n = platform::receiveBlocking(s, buffer.data(), buffer.size());
+      long n = support::receiveBlocking(s, buffer.data(), buffer.size());
       if (n <= 0) break;
       pending.append(buffer.data(), static_cast<std::size_t>(n));
       std::size_t begin = 0, end;
       replies.clear();
       while ((end = pending.find('\x04', begin)) != std::string::npos) {
         if (pending.compare(begin, end - begin, "stream") == 0) {
-          platform::sendAll(s, _bulk.data(), _bulk.size());
+          support::sendAll(s, _bulk.data(), _bulk.size());
         } else {
           replies.append(pending, begin, end - begin + 1);
         }
         begin = end + 1;
       }
       pending.erase(0, begin);
-      if (!replies.empty()) platform::sendAll(s, replies.data(), replies.size());
+      if (!replies.empty()) support::sendAll(s, replies.data(), replies.size());
     }
     std::lock_guard<std::mutex> guard(_mx);
     _open.erase(std::remove(_open.begin(), _open.end(), s), _open.end());
-    platform::closeSocket(s);
+    support::closeSocket(s);
   }
 
   int _nListener = -1;
@@ -112,17 +111,14 @@ BenchDaemon& theDaemon() {
 }
 
 int rawConnect() {
-  int s = platform::tcpSocket();
-  unsigned char address[4] = {127, 0, 0, 1};
-  if (s == -1 || !platform::connectIPv4(s, address, theDaemon().port())) return -1;
-  return s;
+  return support::connectLoopback(theDaemon().port());
 }
 
 // Blocks until `count` 0x04 bytes have arrived; the bytes read past them are
 // not expected here (the exchanges are strictly one after the other).
 bool rawAwait(int s, std::vector<char>& buffer, long count) {
   while (count > 0) {
-    long n = platform::receiveBlocking(s, buffer.data(), buffer.size());
+    long n = support::receiveBlocking(s, buffer.data(), buffer.size());
     if (n <= 0) return false;
     for (long i = 0; i < n; ++i) count -= buffer[static_cast<std::size_t>(i)] == '\x04';
   }
@@ -139,12 +135,12 @@ void BM_DaemonRoundTripRaw(benchmark::State& state) {
   std::vector<char> buffer(64 * 1024);
   for (auto _ : state) {
     for (int i = 0; i < kRoundTripsPerIteration; ++i) {
-      platform::sendAll(s, message.data(), message.size());
+      support::sendAll(s, message.data(), message.size());
       if (!rawAwait(s, buffer, 1)) return state.SkipWithError("lost");
     }
   }
   state.SetItemsProcessed(state.iterations() * kRoundTripsPerIteration);
-  platform::closeSocket(s);
+  support::closeSocket(s);
 }
 BENCHMARK(BM_DaemonRoundTripRaw)->UseRealTime();
 
@@ -195,11 +191,11 @@ BENCHMARK(BM_DaemonRoundTripDaemonComm)->UseRealTime();
 
 // Reads one stream of kStreamCount messages, splitting it at 0x04.
 bool rawStream(int s, std::vector<char>& buffer, std::size_t& bytes) {
-  platform::sendAll(s, "stream\x04", 7);
+  support::sendAll(s, "stream\x04", 7);
   long messages = 0;
   std::size_t partial = 0;  // length of the message cut by the last read
   while (messages < kStreamCount) {
-    long n = platform::receiveBlocking(s, buffer.data(), buffer.size());
+    long n = support::receiveBlocking(s, buffer.data(), buffer.size());
     if (n <= 0) return false;
     const char* p = buffer.data();
     const char* end = p + n;
@@ -228,7 +224,7 @@ void BM_DaemonStreamRaw(benchmark::State& state) {
   }
   benchmark::DoNotOptimize(bytes);
   state.SetItemsProcessed(state.iterations() * kStreamCount);
-  platform::closeSocket(s);
+  support::closeSocket(s);
 }
 BENCHMARK(BM_DaemonStreamRaw)->UseRealTime()->Unit(benchmark::kMillisecond);
 
@@ -308,7 +304,7 @@ void BM_DaemonRoundTripPaired(benchmark::State& state) {
       state,
       [&] {
         for (int i = 0; i < kRoundTripsPerIteration; ++i) {
-          platform::sendAll(s, message.data(), message.size());
+          support::sendAll(s, message.data(), message.size());
           if (!rawAwait(s, buffer, 1)) return false;
         }
         return true;
@@ -323,7 +319,7 @@ void BM_DaemonRoundTripPaired(benchmark::State& state) {
       "time_vs_raw");
   comm.disconnect();
   chain.comm = nullptr;
-  platform::closeSocket(s);
+  support::closeSocket(s);
 }
 BENCHMARK(BM_DaemonRoundTripPaired)->Iterations(300);
 
@@ -340,7 +336,7 @@ void BM_DaemonStreamPaired(benchmark::State& state) {
       "rate_vs_raw");
   benchmark::DoNotOptimize(bytes);
   comm.disconnect();
-  platform::closeSocket(s);
+  support::closeSocket(s);
 }
 BENCHMARK(BM_DaemonStreamPaired)->Iterations(60);
 

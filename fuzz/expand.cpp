@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "reference/text.h"
+
 using Brimsel::Variant;
 
 namespace {
@@ -31,27 +33,6 @@ const Brimsel::VariableMap& variables() {
   return vars;
 }
 
-// Returns "=<result>", "<code>:<legend>", or "cycle" after `limit` replacements.
-std::string restartAtTheFront(const std::string& templ, int limit) {
-  std::string s = templ;
-  for (int i = 0; i < limit; ++i) {
-    const std::size_t open = s.find("$(");
-    if (open == std::string::npos) return "=" + s;
-    const std::size_t close = s.find(')', open);
-    if (close == std::string::npos) return "3001:" + templ;
-    const std::string name = s.substr(open + 2, close - open - 2);
-    const auto found = variables().find(name);
-    if (found == variables().end()) return "3002:" + name;
-    try {
-      s.replace(open, close - open + 1, found->second.toString());
-    } catch (const Brimsel::Exception& e) {
-      return std::to_string(e.errorCode()) + ":" + e.legend();
-    }
-    if (s.size() > 100000) return "too long";
-  }
-  return "cycle";
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -63,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const Brimsel::Exception& e) {
     got = std::to_string(e.errorCode()) + ":" + e.legend();
   }
-  const std::string expected = restartAtTheFront(templ, 5000);
+  const std::string expected = reference::expand(templ, variables(), 5000);
   if (expected == "cycle") {
     if (got != "3001:" + templ) std::abort();
   } else if (expected != "too long" && got != expected) {

@@ -9,16 +9,16 @@
 #include <cstdint>
 #include <string>
 
-#include "calendar_reference.h"
+#include "fuzz_check.h"
+#include "reference/calendar.h"
 
-using namespace calendar_reference;
+using namespace reference;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   TimeFields expected{};
   const bool referenceReads = readTime(text, expected);
-  const bool referenceValid = referenceReads && expected.hour >= 0 && expected.hour <= 23 && expected.minute >= 0 &&
-                              expected.minute <= 59 && expected.second >= 0.0 && expected.second <= 59.0;
+  const bool referenceValid = referenceReads && validTime(expected);
   try {
     const Brimsel::Time t = Brimsel::Time::fromText(text);
     require(t.isValid(), "accepted an invalid time", text);

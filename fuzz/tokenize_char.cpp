@@ -10,21 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-std::vector<std::string> reference(const std::string& s, char delimiter) {
-  std::vector<std::string> tokens;
-  std::string::size_type start = 0;
-  std::string::size_type end = 0;
-  while (start != std::string::npos && end != std::string::npos) {
-    end = s.find(delimiter, start);
-    tokens.push_back(end == std::string::npos ? s.substr(start) : s.substr(start, end - start));
-    start = end + 1;  // wraps to 0 after the last token; the loop test ends it
-  }
-  return tokens;
-}
-
-}  // namespace
+#include "reference/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
@@ -32,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
 
   const Brimsel::StringList got = Brimsel::tokenize(text, delimiter);
-  const std::vector<std::string> expected = reference(text, delimiter);
+  const std::vector<std::string> expected = reference::tokenize(text, delimiter);
   if (got.size() != expected.size() || !std::equal(got.begin(), got.end(), expected.begin())) std::abort();
   // Joining the tokens with the delimiter gives the text back.
   std::string joined;

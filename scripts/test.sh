@@ -120,4 +120,5 @@ for stage in "${stages[@]}"; do
 done
 
 echo "${passed} passed, ${failed} failed"
+scripts/test-ratio.sh
 [ "$failed" -eq 0 ]

@@ -6,9 +6,8 @@
 // the invalid socket is -1 on both systems. Every function reports failure by
 // its result and never raises.
 //
-// The client side (startSockets to receive) is what DaemonComm uses. The
-// server side (listenLoopback and below) serves the in-process daemons of the
-// tests and the benchmarks; the library itself never listens.
+// This is the client side alone, what DaemonComm uses; the library never
+// listens (the tests' server has sockets of its own).
 #ifndef BRIMSEL_PLATFORM_SOCKET_H
 #define BRIMSEL_PLATFORM_SOCKET_H
 
@@ -70,22 +69,6 @@ const long kReceiveWoken = -3;   // the waker was signalled, or the connection s
 // here: the caller tells the two apart by its own stop request),
 // kReceiveFailed or kReceiveWoken.
 long receive(int s, const Waker& waker, char* buffer, std::size_t capacity);
-
-// --- server side, for in-process daemons ---
-
-// A socket listening on 127.0.0.1 at a port the system chooses, which is
-// stored in `port`; -1 on failure.
-int listenLoopback(int& port);
-// Accepts one connection, waiting at most `timeoutMs`; -1 on time-out or failure.
-int acceptConnection(int listener, int timeoutMs);
-// Waits at most `timeoutMs` for `s` to become readable.
-bool waitForData(int s, int timeoutMs);
-// One blocking receive: the count (> 0), 0 at the peer's close, -1 on failure.
-long receiveBlocking(int s, char* buffer, std::size_t capacity);
-// Turns off the small-packet delay, so that round trips are not held back.
-void setNoDelay(int s);
-// Closes `s` so that the peer sees a reset rather than an orderly close.
-void closeWithReset(int s);
 
 }  // namespace platform
 }  // namespace Brimsel

@@ -3,15 +3,13 @@
 // MSG_NOSIGNAL so that writing to a connection the peer has closed gives an
 // error instead of SIGPIPE, a blocking recv woken by shutdown() (closing a
 // socket does not wake a thread that waits on it), and poll (no limit on
-// descriptor numbers) for the waits with a time limit.
+// descriptor numbers) for an interrupted connect.
 #include "platform/socket.h"
 
 #include <arpa/inet.h>
 #include <errno.h>
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/types.h>
@@ -113,57 +111,6 @@ long receive(int s, const Waker&, char* buffer, std::size_t capacity) {
     if (n >= 0) return static_cast<long>(n);
     if (errno != EINTR) return kReceiveFailed;
   }
-}
-
-int listenLoopback(int& port) {
-  int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-  if (s < 0) return -1;
-  sockaddr_in at;
-  std::memset(&at, 0, sizeof at);
-  at.sin_family = AF_INET;
-  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  at.sin_port = 0;
-  socklen_t len = sizeof at;
-  if (::bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || ::listen(s, 16) != 0 ||
-      ::getsockname(s, reinterpret_cast<sockaddr*>(&at), &len) != 0) {
-    ::close(s);
-    return -1;
-  }
-  port = ntohs(at.sin_port);
-  return s;
-}
-
-int acceptConnection(int listener, int timeoutMs) {
-  if (!waitForData(listener, timeoutMs)) return -1;
-  int s = ::accept(listener, nullptr, nullptr);
-  if (s >= 0) ::fcntl(s, F_SETFD, FD_CLOEXEC);
-  return s;
-}
-
-bool waitForData(int s, int timeoutMs) {
-  pollfd p = {s, POLLIN, 0};
-  return ::poll(&p, 1, timeoutMs) > 0;
-}
-
-long receiveBlocking(int s, char* buffer, std::size_t capacity) {
-  for (;;) {
-    ssize_t n = ::recv(s, buffer, capacity, 0);
-    if (n >= 0) return static_cast<long>(n);
-    if (errno != EINTR) return -1;
-  }
-}
-
-void setNoDelay(int s) {
-  int on = 1;
-  ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-}
-
-void closeWithReset(int s) {
-  linger l;
-  l.l_onoff = 1;
-  l.l_linger = 0;
-  ::setsockopt(s, SOL_SOCKET, SO_LINGER, &l, sizeof l);
-  ::close(s);
 }
 
 }  // namespace platform

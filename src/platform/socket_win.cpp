@@ -23,13 +23,6 @@ namespace {
 SOCKET toSocket(int s) { return static_cast<SOCKET>(static_cast<std::intptr_t>(s)); }
 int fromSocket(SOCKET s) { return s == INVALID_SOCKET ? -1 : static_cast<int>(s); }
 
-timeval* toTimeval(int timeoutMs, timeval& tv) {
-  if (timeoutMs < 0) return nullptr;
-  tv.tv_sec = timeoutMs / 1000;
-  tv.tv_usec = (timeoutMs % 1000) * 1000;
-  return &tv;
-}
-
 }  // namespace
 
 bool startSockets() {
@@ -136,56 +129,6 @@ long receive(int s, const Waker& waker, char* buffer, std::size_t capacity) {
   if (want > static_cast<std::size_t>(INT_MAX)) want = INT_MAX;
   int n = ::recv(toSocket(s), buffer, static_cast<int>(want), 0);
   return n == SOCKET_ERROR ? kReceiveFailed : n;
-}
-
-int listenLoopback(int& port) {
-  SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (s == INVALID_SOCKET) return -1;
-  sockaddr_in at;
-  std::memset(&at, 0, sizeof at);
-  at.sin_family = AF_INET;
-  at.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
-  int len = sizeof at;
-  if (::bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) == SOCKET_ERROR ||
-      ::listen(s, 16) == SOCKET_ERROR ||
-      ::getsockname(s, reinterpret_cast<sockaddr*>(&at), &len) == SOCKET_ERROR) {
-    ::closesocket(s);
-    return -1;
-  }
-  port = ::ntohs(at.sin_port);
-  return fromSocket(s);
-}
-
-int acceptConnection(int listener, int timeoutMs) {
-  if (!waitForData(listener, timeoutMs)) return -1;
-  return fromSocket(::accept(toSocket(listener), nullptr, nullptr));
-}
-
-bool waitForData(int s, int timeoutMs) {
-  fd_set readable;
-  FD_ZERO(&readable);
-  FD_SET(toSocket(s), &readable);
-  timeval tv;
-  return ::select(0, &readable, nullptr, nullptr, toTimeval(timeoutMs, tv)) > 0;
-}
-
-long receiveBlocking(int s, char* buffer, std::size_t capacity) {
-  int want = capacity > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(capacity);
-  int n = ::recv(toSocket(s), buffer, want, 0);
-  return n == SOCKET_ERROR ? -1 : n;
-}
-
-void setNoDelay(int s) {
-  BOOL on = TRUE;
-  ::setsockopt(toSocket(s), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-}
-
-void closeWithReset(int s) {
-  linger l;
-  l.l_onoff = 1;
-  l.l_linger = 0;
-  ::setsockopt(toSocket(s), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l);
-  ::closesocket(toSocket(s));
 }
 
 }  // namespace platform
