@@ -4,8 +4,8 @@
 // strspn, cutting the fields, atoi and strtod). Texts are read as C strings,
 // up to their first zero byte (the buffers are zero from there on), while
 // the length rules count the whole string.
-#ifndef BRIMSEL_TESTS_REFERENCE_CALENDAR_H
-#define BRIMSEL_TESTS_REFERENCE_CALENDAR_H
+#ifndef BRIMSEL_FUZZ_REFERENCE_CALENDAR_H
+#define BRIMSEL_FUZZ_REFERENCE_CALENDAR_H
 
 #include <cstdint>
 #include <cstdlib>

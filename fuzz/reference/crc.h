@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The CRC-32 register shifted bit by bit: the definition every path of
 // crc32() must agree with (polynomial 0x04C11DB7, most significant bit first).
-#ifndef BRIMSEL_TESTS_REFERENCE_CRC_H
-#define BRIMSEL_TESTS_REFERENCE_CRC_H
+#ifndef BRIMSEL_FUZZ_REFERENCE_CRC_H
+#define BRIMSEL_FUZZ_REFERENCE_CRC_H
 
 #include <cstddef>
 #include <cstdint>

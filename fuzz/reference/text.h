@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Plain renderings of the text helpers' rules with std::string's own
 // searches, and the obvious (quadratic) expansion of templates.
-#ifndef BRIMSEL_TESTS_REFERENCE_TEXT_H
-#define BRIMSEL_TESTS_REFERENCE_TEXT_H
+#ifndef BRIMSEL_FUZZ_REFERENCE_TEXT_H
+#define BRIMSEL_FUZZ_REFERENCE_TEXT_H
 
 #include <brimsel/exception.h>
 #include <brimsel/variable.h>
