@@ -3,14 +3,13 @@
 // strtod and with POCO's DateTimeFormatter and DateTimeParser, on the same
 // values and texts. Every benchmark produces or consumes a std::string, as
 // the library's operations do.
-#include <brimsel/date.h>
-#include <brimsel/time.h>
-#include <brimsel/timestamp.h>
-
 #include <Poco/DateTime.h>
 #include <Poco/DateTimeFormatter.h>
 #include <Poco/DateTimeParser.h>
 #include <benchmark/benchmark.h>
+#include <brimsel/date.h>
+#include <brimsel/time.h>
+#include <brimsel/timestamp.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +30,8 @@ const std::vector<Fields>& fields() {
     std::vector<Fields> v;
     for (std::size_t i = 0; i < kValues; ++i) {
       const int k = static_cast<int>(i);
-      v.push_back(Fields{1990 + k, 1 + k % 12, 1 + k * 7 % 28, k * 5 % 24, k * 11 % 60, k * 13 % 60});
+      v.push_back(
+          Fields{1990 + k, 1 + k % 12, 1 + k * 7 % 28, k * 5 % 24, k * 11 % 60, k * 13 % 60});
     }
     return v;
   }();
@@ -52,8 +52,9 @@ const std::vector<Brimsel::Timestamp>& timestamps() {
   return v;
 }
 const std::vector<Poco::DateTime>& pocoTimes() {
-  static const auto v =
-      valuesOf([](const Fields& f) { return Poco::DateTime(f.year, f.month, f.day, f.hour, f.minute, f.second); });
+  static const auto v = valuesOf([](const Fields& f) {
+    return Poco::DateTime(f.year, f.month, f.day, f.hour, f.minute, f.second);
+  });
   return v;
 }
 const std::vector<std::string>& timestampTexts() {
@@ -63,11 +64,13 @@ const std::vector<std::string>& timestampTexts() {
   return v;
 }
 const std::vector<std::string>& dateTexts() {
-  static const auto v = valuesOf([](const Fields& f) { return Brimsel::Date(f.year, f.month, f.day).asText(); });
+  static const auto v =
+      valuesOf([](const Fields& f) { return Brimsel::Date(f.year, f.month, f.day).asText(); });
   return v;
 }
 const std::vector<std::string>& timeTexts() {
-  static const auto v = valuesOf([](const Fields& f) { return Brimsel::Time(f.hour, f.minute, f.second).asText(); });
+  static const auto v =
+      valuesOf([](const Fields& f) { return Brimsel::Time(f.hour, f.minute, f.second).asText(); });
   return v;
 }
 
@@ -89,8 +92,8 @@ void BM_CalendarFormatTimestamp_Snprintf(benchmark::State& state) {
   for (auto _ : state) {
     const Fields& f = values[i++ % kValues];
     char buffer[32];
-    const int n = std::snprintf(buffer, sizeof buffer, "%04i-%02i-%02i %02i:%02i:%02i", f.year, f.month, f.day,
-                                f.hour, f.minute, f.second);
+    const int n = std::snprintf(buffer, sizeof buffer, "%04i-%02i-%02i %02i:%02i:%02i", f.year,
+                                f.month, f.day, f.hour, f.minute, f.second);
     std::string text(buffer, static_cast<std::size_t>(n));
     benchmark::DoNotOptimize(text);
   }
@@ -109,7 +112,8 @@ void BM_CalendarFormatTimestamp_Poco(benchmark::State& state) {
 BENCHMARK(BM_CalendarFormatTimestamp_Poco);
 
 void BM_CalendarFormatDate_Brimsel(benchmark::State& state) {
-  const auto dates = valuesOf([](const Fields& f) { return Brimsel::Date(f.year, f.month, f.day); });
+  const auto dates =
+      valuesOf([](const Fields& f) { return Brimsel::Date(f.year, f.month, f.day); });
   std::size_t i = 0;
   for (auto _ : state) {
     std::string text = dates[i++ % kValues].asText();
@@ -143,7 +147,8 @@ void BM_CalendarFormatDate_Poco(benchmark::State& state) {
 BENCHMARK(BM_CalendarFormatDate_Poco);
 
 void BM_CalendarFormatTime_Brimsel(benchmark::State& state) {
-  const auto times = valuesOf([](const Fields& f) { return Brimsel::Time(f.hour, f.minute, f.second); });
+  const auto times =
+      valuesOf([](const Fields& f) { return Brimsel::Time(f.hour, f.minute, f.second); });
   std::size_t i = 0;
   for (auto _ : state) {
     std::string text = times[i++ % kValues].asText();
@@ -158,7 +163,8 @@ void BM_CalendarFormatTime_Snprintf(benchmark::State& state) {
   for (auto _ : state) {
     const Fields& f = values[i++ % kValues];
     char buffer[32];
-    const int n = std::snprintf(buffer, sizeof buffer, "%02i:%02i:%02i", f.hour, f.minute, f.second);
+    const int n =
+        std::snprintf(buffer, sizeof buffer, "%02i:%02i:%02i", f.hour, f.minute, f.second);
     std::string text(buffer, static_cast<std::size_t>(n));
     benchmark::DoNotOptimize(text);
   }
@@ -211,7 +217,8 @@ bool parseWithCLibrary(const std::string& text, Fields& f, double& second) {
   if (timeLength < 8 || timeLength > 15) return false;
   char time[16];
   std::memcpy(time, timeText, timeLength + 1);
-  if (std::strspn(time, "0123456789:.") != timeLength || time[2] != ':' || time[5] != ':') return false;
+  if (std::strspn(time, "0123456789:.") != timeLength || time[2] != ':' || time[5] != ':')
+    return false;
   time[2] = time[5] = '\0';
   f.hour = std::atoi(time);
   f.minute = std::atoi(time + 3);

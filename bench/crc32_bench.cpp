@@ -3,12 +3,11 @@
 // register, ISA-L's crc32_ieee (same polynomial, register inverted on the way
 // in and out), the library's own slicing path, and a plain 64-bit summing
 // read of the same memory as the ceiling set by memory bandwidth.
-#include <brimsel/util.h>
-
 #include <benchmark/benchmark.h>
-#include <boost/crc.hpp>
+#include <brimsel/util.h>
 #include <isa-l/crc.h>
 
+#include <boost/crc.hpp>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -49,7 +48,8 @@ std::uint32_t isalRegister(std::uint32_t r, const unsigned char* p, std::size_t 
 
 // Every peer must produce our register on the measured input, or the run is void.
 bool agree(const unsigned char* p, std::size_t n) {
-  const std::uint32_t ours = Brimsel::crc32(0xFFFFFFFFu, const_cast<unsigned char*>(p), static_cast<Brimsel::CrcRegister>(n));
+  const std::uint32_t ours = Brimsel::crc32(0xFFFFFFFFu, const_cast<unsigned char*>(p),
+                                            static_cast<Brimsel::CrcRegister>(n));
   BoostCrc boost;
   boost.process_bytes(p, n);
   return ours == boost.checksum() && ours == isalRegister(0xFFFFFFFFu, p, n) &&
@@ -57,7 +57,8 @@ bool agree(const unsigned char* p, std::size_t n) {
 }
 
 void setBytes(benchmark::State& state, std::size_t n) {
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(n));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(n));
 }
 
 void BM_Crc32_Brimsel(benchmark::State& state) {
@@ -65,7 +66,8 @@ void BM_Crc32_Brimsel(benchmark::State& state) {
   const unsigned char* p = data(n).data();
   if (!agree(p, n)) state.SkipWithError("results differ");
   for (auto _ : state) {
-    benchmark::DoNotOptimize(Brimsel::crc32(0xFFFFFFFFu, const_cast<unsigned char*>(p), static_cast<Brimsel::CrcRegister>(n)));
+    benchmark::DoNotOptimize(Brimsel::crc32(0xFFFFFFFFu, const_cast<unsigned char*>(p),
+                                            static_cast<Brimsel::CrcRegister>(n)));
   }
   setBytes(state, n);
 }
@@ -123,7 +125,8 @@ void shortInputs(benchmark::State& state, ShortCallee callee) {
   for (auto _ : state) {
     switch (callee) {
       case ShortCallee::Crc32:
-        r = static_cast<std::uint32_t>(Brimsel::crc32(r, const_cast<unsigned char*>(p) + at, static_cast<Brimsel::CrcRegister>(n)));
+        r = static_cast<std::uint32_t>(Brimsel::crc32(r, const_cast<unsigned char*>(p) + at,
+                                                      static_cast<Brimsel::CrcRegister>(n)));
         break;
       case ShortCallee::Slicing:
         r = Brimsel::detail::crc32Slicing(r, p + at, n);
@@ -145,5 +148,29 @@ BENCHMARK(BM_Crc32_Isal)->Arg(kOneMiB);
 BENCHMARK(BM_Crc32_Slicing)->Arg(kOneMiB);
 BENCHMARK(BM_Crc32_Boost)->Arg(kOneMiB);
 BENCHMARK(BM_PlainRead)->Arg(kLarge);
-BENCHMARK(BM_Crc32Short_Brimsel)->Arg(1)->Arg(3)->Arg(4)->Arg(7)->Arg(8)->Arg(15)->Arg(16)->Arg(17)->Arg(31)->Arg(32)->Arg(63)->Arg(64);
-BENCHMARK(BM_Crc32Short_Slicing)->Arg(1)->Arg(3)->Arg(4)->Arg(7)->Arg(8)->Arg(15)->Arg(16)->Arg(17)->Arg(31)->Arg(32)->Arg(63)->Arg(64);
+BENCHMARK(BM_Crc32Short_Brimsel)
+    ->Arg(1)
+    ->Arg(3)
+    ->Arg(4)
+    ->Arg(7)
+    ->Arg(8)
+    ->Arg(15)
+    ->Arg(16)
+    ->Arg(17)
+    ->Arg(31)
+    ->Arg(32)
+    ->Arg(63)
+    ->Arg(64);
+BENCHMARK(BM_Crc32Short_Slicing)
+    ->Arg(1)
+    ->Arg(3)
+    ->Arg(4)
+    ->Arg(7)
+    ->Arg(8)
+    ->Arg(15)
+    ->Arg(16)
+    ->Arg(17)
+    ->Arg(31)
+    ->Arg(32)
+    ->Arg(63)
+    ->Arg(64);

@@ -10,9 +10,8 @@
 //    a raw 64 KiB recv loop splitting at 0x04 against DaemonComm's callback;
 //  - disconnect of a connected, idle client (median, in microseconds);
 //  - the first two once more with both forms in turn, as median ratios.
-#include <brimsel/daemoncomm.h>
-
 #include <benchmark/benchmark.h>
+#include <brimsel/daemoncomm.h>
 
 #include <algorithm>
 #include <atomic>
@@ -110,9 +109,7 @@ BenchDaemon& theDaemon() {
   return daemon;
 }
 
-int rawConnect() {
-  return support::connectLoopback(theDaemon().port());
-}
+int rawConnect() { return support::connectLoopback(theDaemon().port()); }
 
 // Blocks until `count` 0x04 bytes have arrived; the bytes read past them are
 // not expected here (the exchanges are strictly one after the other).
@@ -200,7 +197,8 @@ bool rawStream(int s, std::vector<char>& buffer, std::size_t& bytes) {
     const char* p = buffer.data();
     const char* end = p + n;
     while (p < end) {
-      const char* t = static_cast<const char*>(std::memchr(p, '\x04', static_cast<std::size_t>(end - p)));
+      const char* t =
+          static_cast<const char*>(std::memchr(p, '\x04', static_cast<std::size_t>(end - p)));
       if (t == nullptr) {
         partial += static_cast<std::size_t>(end - p);
         break;
@@ -284,7 +282,8 @@ void paired(benchmark::State& state, Raw raw, Comm comm, const char* name) {
     auto t1 = std::chrono::steady_clock::now();
     if (!comm()) return state.SkipWithError("client side failed");
     auto t2 = std::chrono::steady_clock::now();
-    ratios.push_back(std::chrono::duration<double>(t2 - t1).count() / std::chrono::duration<double>(t1 - t0).count());
+    ratios.push_back(std::chrono::duration<double>(t2 - t1).count() /
+                     std::chrono::duration<double>(t1 - t0).count());
   }
   std::sort(ratios.begin(), ratios.end());
   if (!ratios.empty()) state.counters[name] = ratios[ratios.size() / 2];

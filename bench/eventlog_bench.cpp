@@ -9,12 +9,8 @@
 // dropping every datagram on a thread of its own) and removes it at the end;
 // when a system daemon owns it, the entry benchmarks are skipped rather than
 // flooding the system log.
-#include <brimsel/eventlogger.h>
-
-#include "eventlogger_internal.h"
-
 #include <benchmark/benchmark.h>
-
+#include <brimsel/eventlogger.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -26,6 +22,8 @@
 #include <cstring>
 #include <string>
 #include <thread>
+
+#include "eventlogger_internal.h"
 
 using Brimsel::EventLogger;
 

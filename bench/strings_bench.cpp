@@ -5,11 +5,10 @@
 // absl::StrSplit(ByChar). The peers treat some edges differently (the empty
 // string, for one), so every input here is one on which the results agree,
 // and each benchmark checks that before it measures.
-#include <brimsel/util.h>
-
 #include <absl/strings/str_replace.h>
 #include <absl/strings/str_split.h>
 #include <benchmark/benchmark.h>
+#include <brimsel/util.h>
 
 #include <random>
 #include <string>
@@ -65,7 +64,8 @@ void replaceBrimsel(benchmark::State& state) {
     Brimsel::replace(s, "abc", "WXYZ");
     benchmark::DoNotOptimize(s.data());
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kSize));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(kSize));
 }
 
 void replaceAbseil(benchmark::State& state) {
@@ -75,7 +75,8 @@ void replaceAbseil(benchmark::State& state) {
     absl::StrReplaceAll({{"abc", "WXYZ"}}, &s);
     benchmark::DoNotOptimize(s.data());
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kSize));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(kSize));
 }
 
 void BM_Replace_Brimsel(benchmark::State& state) { replaceBrimsel(state); }
@@ -83,22 +84,27 @@ void BM_Replace_Abseil(benchmark::State& state) { replaceAbseil(state); }
 
 void BM_TokenizeSet_Brimsel(benchmark::State& state) {
   const std::string input = csvText(false);
-  const std::vector<std::string> peer = absl::StrSplit(input, absl::ByAnyChar(",\n"), absl::SkipEmpty());
-  if (!sameTokens(Brimsel::tokenize(input, std::string(",\n")), peer)) state.SkipWithError("results differ");
+  const std::vector<std::string> peer =
+      absl::StrSplit(input, absl::ByAnyChar(",\n"), absl::SkipEmpty());
+  if (!sameTokens(Brimsel::tokenize(input, std::string(",\n")), peer))
+    state.SkipWithError("results differ");
   for (auto _ : state) {
     Brimsel::StringList tokens = Brimsel::tokenize(input, std::string(",\n"));
     benchmark::DoNotOptimize(tokens.data());
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(input.size()));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(input.size()));
 }
 
 void BM_TokenizeSet_Abseil(benchmark::State& state) {
   const std::string input = csvText(false);
   for (auto _ : state) {
-    std::vector<std::string> tokens = absl::StrSplit(input, absl::ByAnyChar(",\n"), absl::SkipEmpty());
+    std::vector<std::string> tokens =
+        absl::StrSplit(input, absl::ByAnyChar(",\n"), absl::SkipEmpty());
     benchmark::DoNotOptimize(tokens.data());
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(input.size()));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(input.size()));
 }
 
 void BM_TokenizeChar_Brimsel(benchmark::State& state) {
@@ -109,7 +115,8 @@ void BM_TokenizeChar_Brimsel(benchmark::State& state) {
     Brimsel::StringList tokens = Brimsel::tokenize(input, ',');
     benchmark::DoNotOptimize(tokens.data());
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(input.size()));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(input.size()));
 }
 
 void BM_TokenizeChar_Abseil(benchmark::State& state) {
@@ -118,7 +125,8 @@ void BM_TokenizeChar_Abseil(benchmark::State& state) {
     std::vector<std::string> tokens = absl::StrSplit(input, absl::ByChar(','));
     benchmark::DoNotOptimize(tokens.data());
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(input.size()));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(input.size()));
 }
 
 }  // namespace

@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: MIT
 // Synchronisation and notification, side by side with the standard library
 // and Boost in one run.
+#include <benchmark/benchmark.h>
 #include <brimsel/mutex.h>
 #include <brimsel/publisher.h>
 #include <brimsel/semaphore.h>
 #include <brimsel/subscriber.h>
 
-#include <benchmark/benchmark.h>
-#include <boost/signals2/signal.hpp>
-
 #include <atomic>
+#include <boost/signals2/signal.hpp>
 #include <condition_variable>
 #include <mutex>
 #include <set>
@@ -104,7 +103,9 @@ void pingPong(benchmark::State& state) {
 void BM_Sync_SemaphorePingPong_Brimsel(benchmark::State& state) { pingPong<BrimselSignal>(state); }
 BENCHMARK(BM_Sync_SemaphorePingPong_Brimsel)->UseRealTime();
 
-void BM_Sync_SemaphorePingPong_StdMutexCondition(benchmark::State& state) { pingPong<StdSignal>(state); }
+void BM_Sync_SemaphorePingPong_StdMutexCondition(benchmark::State& state) {
+  pingPong<StdSignal>(state);
+}
 BENCHMARK(BM_Sync_SemaphorePingPong_StdMutexCondition)->UseRealTime();
 
 // Publisher::changed with ten subscribers against a plain loop of virtual
@@ -167,7 +168,8 @@ void BM_Sync_PublisherChanged_BoostSignals2(benchmark::State& state) {
   Brimsel::Publisher p;
   boost::signals2::signal<void(Brimsel::Publisher*, int, void*)> sig;
   for (Brimsel::Subscriber* s : subs.all()) {
-    sig.connect([s](Brimsel::Publisher* pub, int reason, void* data) { s->notify(pub, reason, data); });
+    sig.connect(
+        [s](Brimsel::Publisher* pub, int reason, void* data) { s->notify(pub, reason, data); });
   }
   int data = 0;
   for (auto _ : state) sig(&p, 0, &data);

@@ -6,13 +6,11 @@
 //  - expand over a 1 MiB template with 50,000 references, against the obvious
 //    loop that replaces the leftmost reference and searches again from the
 //    front; and the same template doubled, to see that the time only doubles.
+#include <Poco/Dynamic/Var.h>
+#include <benchmark/benchmark.h>
 #include <brimsel/util.h>
 #include <brimsel/variable.h>
 #include <brimsel/variant.h>
-
-#include <benchmark/benchmark.h>
-
-#include <Poco/Dynamic/Var.h>
 
 #include <string>
 #include <variant>
@@ -91,7 +89,8 @@ BENCHMARK(VariantCopyString64StdVariant);
 const Brimsel::VariableMap& expandVariables() {
   static const Brimsel::VariableMap vars = [] {
     Brimsel::VariableMap m;
-    for (int i = 0; i < 1000; ++i) m["name" + std::to_string(i)] = Brimsel::Variant("value" + std::to_string(i));
+    for (int i = 0; i < 1000; ++i)
+      m["name" + std::to_string(i)] = Brimsel::Variant("value" + std::to_string(i));
     return m;
   }();
   return vars;
@@ -103,7 +102,8 @@ std::string makeTemplate(std::size_t bytes, int references) {
   std::string t;
   t.reserve(bytes);
   for (int i = 0; i < references; ++i) {
-    const std::size_t end = bytes / static_cast<std::size_t>(references) * static_cast<std::size_t>(i + 1);
+    const std::size_t end =
+        bytes / static_cast<std::size_t>(references) * static_cast<std::size_t>(i + 1);
     const std::string ref = "$(name" + std::to_string((i * 7919) % 1000) + ")";
     t += "$ (x)";
     t.append(end - t.size() - ref.size(), '-');
@@ -128,7 +128,8 @@ void VariantExpandLinear(benchmark::State& state) {
   const std::size_t mebibytes = static_cast<std::size_t>(state.range(0));
   const std::string t = makeTemplate(mebibytes << 20, 50000 * static_cast<int>(mebibytes));
   for (auto _ : state) benchmark::DoNotOptimize(Brimsel::expand(t, expandVariables()));
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(t.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(t.size()));
 }
 
 void VariantExpandRestartAtTheFront(benchmark::State& state) {
@@ -138,7 +139,8 @@ void VariantExpandRestartAtTheFront(benchmark::State& state) {
     const std::string result = restartAtTheFront(t, expandVariables());
     if (result != expected) state.SkipWithError("the two expansions differ");
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(t.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(t.size()));
 }
 
 BENCHMARK(VariantExpandLinear)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond);

@@ -72,7 +72,8 @@ int main(int argc, char** argv) {
   try {
     client.connect();
   } catch (const Brimsel::Exception& e) {
-    std::cerr << "brimsel-client: " << e.legend() << " (" << client.host() << ":" << client.port() << ")\n";
+    std::cerr << "brimsel-client: " << e.legend() << " (" << client.host() << ":" << client.port()
+              << ")\n";
     return 1;
   }
   {

@@ -14,10 +14,10 @@
 // What it receives and sends is printed on standard output.
 //
 // Exit status: 0 after a quit, 1 when it cannot listen, 2 for wrong arguments.
-#include "echo_daemon.h"
-
 #include <iostream>
 #include <string>
+
+#include "echo_daemon.h"
 
 namespace {
 
@@ -32,7 +32,8 @@ int usageError(const std::string& problem) {
 
 // The port as a number of 0..65535, or -1 when the text is anything else.
 int portNumber(const std::string& text) {
-  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return -1;
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+    return -1;
   const int port = std::stoi(text);
   return port <= 65535 ? port : -1;
 }
@@ -50,7 +51,8 @@ int main(int argc, char** argv) {
   }
   if (argc > 3) return usageError("too many arguments");
   const int port = argc > 1 ? portNumber(argv[1]) : 7000;
-  if (port < 0) return usageError("the port \"" + std::string(argv[1]) + "\" is no number of 0..65535");
+  if (port < 0)
+    return usageError("the port \"" + std::string(argv[1]) + "\" is no number of 0..65535");
   const std::string address = argc > 2 ? argv[2] : "127.0.0.1";
   EchoDaemon daemon([](const std::string& line) { std::cout << line << std::endl; });
   std::string error;

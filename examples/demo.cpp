@@ -11,8 +11,6 @@
 // 1, saying why, when one did not, and 2 for wrong arguments.
 #include <brimsel/brimsel.h>
 
-#include "echo_daemon.h"
-
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -22,6 +20,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "echo_daemon.h"
 
 #if !defined(_WIN32)
 #include <filesystem>
@@ -82,7 +82,8 @@ std::string fillTemplate(int requests) {
       {"timeout", Variant(kReplySeconds)},
       {"today", Variant(Brimsel::Date::now(Brimsel::LOCAL))},
   };
-  const char* const kinds[] = {"none", "int", "double", "string", "Date", "Time", "Timestamp", "binary"};
+  const char* const kinds[] = {"none", "int",  "double",    "string",
+                               "Date", "Time", "Timestamp", "binary"};
   for (const auto& variable : variables) {
     const Variant::VariantType type = variable.second.type();
     std::string shown = variable.second.toString();
@@ -91,7 +92,9 @@ std::string fillTemplate(int requests) {
     name.resize(10, ' ');
     line("  " + name + shown + "  (" + kinds[type] + ")");
   }
-  const std::string text = "$(greeting) $(version): $(requests) requests, each answered within $(timeout) s, on $(today)";
+  const std::string text =
+      "$(greeting) $(version): $(requests) requests, each answered within $(timeout) s, on "
+      "$(today)";
   const std::string filled = Brimsel::expand(text, variables);
   line("  template  \"" + text + "\"");
   line("  filled    \"" + filled + "\"");
@@ -100,7 +103,8 @@ std::string fillTemplate(int requests) {
     line("  a missing variable was not reported");
   } catch (const Brimsel::Exception& e) {
     line("  \"$(nobody)\" raises Exception " + std::to_string(e.errorCode()) + " \"" +
-         Brimsel::Exception::explainErrorCode(e.errorCode()) + "\" with the legend \"" + e.legend() + "\"");
+         Brimsel::Exception::explainErrorCode(e.errorCode()) + "\" with the legend \"" +
+         e.legend() + "\"");
   }
   line("");
   return filled;
@@ -159,7 +163,9 @@ void showEventLog(EventLogger& logger, LogCount& count) {
 #else
   std::error_code ignored;
   if (std::filesystem::exists("/dev/log", ignored)) {
-    line("  /dev/log exists: entries go to syslog (facility user) under the source \"brimsel-demo\"");
+    line(
+        "  /dev/log exists: entries go to syslog (facility user) under the source "
+        "\"brimsel-demo\"");
     line("  (see journalctl -t brimsel-demo, or /var/log/syslog).");
   } else {
     line("  There is no /dev/log here (no syslog daemon serves it), so entries are not written:");
@@ -168,7 +174,8 @@ void showEventLog(EventLogger& logger, LogCount& count) {
 #endif
   logger.setLevel(EventLogger::LEVEL_MESSAGE);
   logMessage(logger, count, "brimsel-demo started");
-  line(std::string("  \"brimsel-demo started\" ") + (count.written == 1 ? "written" : "not written"));
+  line(std::string("  \"brimsel-demo started\" ") +
+       (count.written == 1 ? "written" : "not written"));
   line("");
 }
 
@@ -191,7 +198,8 @@ void onStatus(DaemonComm::Status status, const std::string& text) {
     if (status == DaemonComm::MESSAGE) {
       std::cout << "  < " << text << std::endl;
     } else {
-      std::cout << "  ! the connection is gone; the client reports:\n" << indented(text, "      ") << std::flush;
+      std::cout << "  ! the connection is gone; the client reports:\n"
+                << indented(text, "      ") << std::flush;
     }
   }
   {
@@ -215,7 +223,8 @@ bool waitFor(std::size_t messages, std::size_t failures) {
     }
     const Clock::time_point now = Clock::now();
     if (now >= deadline) return false;
-    const long long left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+    const long long left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
     inbox->arrived.wait(static_cast<unsigned long>(left) + 1);
   }
 }
@@ -291,8 +300,8 @@ bool roundTrip(const std::vector<std::string>& requests, EventLogger& logger, Lo
       // the client reports as a failure.
       line("  > quit");
       if (!client.send("quit") || !waitFor(requests.size() + 1, 1)) {
-        line("  the daemon did not answer and close the connection within " + Variant(kReplySeconds).toString() +
-             " s");
+        line("  the daemon did not answer and close the connection within " +
+             Variant(kReplySeconds).toString() + " s");
         ok = false;
       } else {
         logMessage(logger, count, "brimsel-demo: the daemon closed the connection, as asked");
@@ -301,7 +310,8 @@ bool roundTrip(const std::vector<std::string>& requests, EventLogger& logger, Lo
     // Ends the connection if it is still open, and waits for the response
     // thread either way.
     const bool wasOpen = client.disconnect();
-    line(std::string("  disconnected") + (wasOpen ? "" : " (the daemon had closed the connection)") +
+    line(std::string("  disconnected") +
+         (wasOpen ? "" : " (the daemon had closed the connection)") +
          "; the client's response thread has ended");
   }
   inbox = nullptr;
@@ -315,7 +325,8 @@ bool roundTrip(const std::vector<std::string>& requests, EventLogger& logger, Lo
 }  // namespace
 
 const char kUsage[] =
-    "usage: brimsel-demo [file]   (shows the library at work; the CRC-32 is of the file, or of the demo)\n";
+    "usage: brimsel-demo [file]   (shows the library at work; the CRC-32 is of the file, or of the "
+    "demo)\n";
 
 int main(int argc, char** argv) {
   if (argc > 1 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help")) {
@@ -323,8 +334,10 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc > 2 || (argc == 2 && argv[1][0] == '-' && argv[1][1] != '\0')) {
-    std::cerr << "brimsel-demo: " << (argc > 2 ? "too many arguments" : "unknown option " + std::string(argv[1]))
-              << "\n" << kUsage;
+    std::cerr << "brimsel-demo: "
+              << (argc > 2 ? "too many arguments" : "unknown option " + std::string(argv[1]))
+              << "\n"
+              << kUsage;
     return 2;
   }
   line("Brimsel demo");
@@ -344,7 +357,8 @@ int main(int argc, char** argv) {
     showEventLog(logger, count);
     ok = roundTrip(requests, logger, count) && ok;
     logMessage(logger, count, "brimsel-demo finished");
-    line(std::to_string(count.written) + " of " + std::to_string(count.tried) + " event log entries written.");
+    line(std::to_string(count.written) + " of " + std::to_string(count.tried) +
+         " event log entries written.");
   } catch (const Brimsel::Exception& e) {
     std::ostringstream text;
     text << e;

@@ -50,7 +50,8 @@ class EchoDaemon {
   // Receives each line the daemon reports; called by one thread at a time.
   typedef std::function<void(const std::string&)> Sink;
 
-  explicit EchoDaemon(Sink sink) : _sink(std::move(sink)), _listener(invalid()), _port(0), _quitting(false) {}
+  explicit EchoDaemon(Sink sink)
+      : _sink(std::move(sink)), _listener(invalid()), _port(0), _quitting(false) {}
 
   // Closes the listening socket when run() has not; run() must have returned.
   ~EchoDaemon() {

@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t split = n == 0 ? 0 : splitChoice % (n + 1);
 
   using Brimsel::detail::CrcPath;
-  for (CrcPath path : {CrcPath::Slicing, CrcPath::Clmul, CrcPath::WideClmul, CrcPath::WidestClmul}) {
+  for (CrcPath path :
+       {CrcPath::Slicing, CrcPath::Clmul, CrcPath::WideClmul, CrcPath::WidestClmul}) {
     Brimsel::detail::limitCrc32Path(path);
     if (crc(start, buffer.data(), n) != expected) std::abort();
     const Brimsel::CrcRegister first = crc(start, buffer.data(), split);

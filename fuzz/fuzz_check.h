@@ -13,7 +13,8 @@ inline bool hasNul(const std::string& text) { return text.find('\0') != std::str
 
 // Stops the run when an exception is not the one a calendar fault raises.
 inline void checkFailure(const Brimsel::Exception& e, int code, const char* legend) {
-  if (e.errorCode() != code || e.legend() != legend || e.isFatal() || !e.file().empty() || e.line() != -1) {
+  if (e.errorCode() != code || e.legend() != legend || e.isFatal() || !e.file().empty() ||
+      e.line() != -1) {
     std::fprintf(stderr, "unexpected exception %d \"%s\"\n", e.errorCode(), e.legend().c_str());
     std::abort();
   }

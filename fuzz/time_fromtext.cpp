@@ -23,11 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Brimsel::Time t = Brimsel::Time::fromText(text);
     require(t.isValid(), "accepted an invalid time", text);
     require(referenceValid, "accepted what the reference rejects", text);
-    require(t.hour() == expected.hour && t.minute() == expected.minute && t.second() == expected.second,
-            "read other fields than the reference", text);
+    require(
+        t.hour() == expected.hour && t.minute() == expected.minute && t.second() == expected.second,
+        "read other fields than the reference", text);
     const std::string printed = t.asText();
     require(printed.size() == 8, "printed other than eight characters", text);
-    const Brimsel::Time whole(t.hour(), t.minute(), static_cast<double>(static_cast<int>(t.second())));
+    const Brimsel::Time whole(t.hour(), t.minute(),
+                              static_cast<double>(static_cast<int>(t.second())));
     require(Brimsel::Time::fromText(printed) == whole, "printed text reads back different", text);
   } catch (const Brimsel::Exception& e) {
     checkFailure(e, 2, "Invalid time");

@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(printed.size() == 19, "printed other than nineteen characters", text);
     const Brimsel::Timestamp whole(t.year(), t.month(), t.day(), t.hour(), t.minute(),
                                    static_cast<double>(static_cast<int>(t.second())));
-    require(Brimsel::Timestamp::fromText(printed) == whole, "printed text reads back different", text);
+    require(Brimsel::Timestamp::fromText(printed) == whole, "printed text reads back different",
+            text);
   } catch (const Brimsel::Exception& e) {
     static const char* const legends[] = {"", "Invalid date", "Invalid time", "Invalid timestamp"};
     const int code = e.errorCode();

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const Brimsel::StringList got = Brimsel::tokenize(text, delimiter);
   const std::vector<std::string> expected = reference::tokenize(text, delimiter);
-  if (got.size() != expected.size() || !std::equal(got.begin(), got.end(), expected.begin())) std::abort();
+  if (got.size() != expected.size() || !std::equal(got.begin(), got.end(), expected.begin()))
+    std::abort();
   // Joining the tokens with the delimiter gives the text back.
   std::string joined;
   for (std::size_t i = 0; i < got.size(); ++i) {

@@ -20,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const Brimsel::StringList got = Brimsel::tokenize(text, delimiters);
   const std::vector<std::string> expected = reference::tokenize(text, delimiters);
-  if (got.size() != expected.size() || !std::equal(got.begin(), got.end(), expected.begin())) std::abort();
+  if (got.size() != expected.size() || !std::equal(got.begin(), got.end(), expected.begin()))
+    std::abort();
   return 0;
 }

@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string right = text;
   if (&Brimsel::rtrim(right) != &right || right != reference::rtrim(text)) std::abort();
   std::string both = text;
-  if (&Brimsel::trim(both) != &both || both != reference::ltrim(reference::rtrim(text))) std::abort();
+  if (&Brimsel::trim(both) != &both || both != reference::ltrim(reference::rtrim(text)))
+    std::abort();
   // Trimming again changes nothing.
   std::string again = both;
   if (Brimsel::trim(again) != both) std::abort();

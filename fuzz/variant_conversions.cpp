@@ -48,12 +48,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   refusedOrParsed(text, " > Date", [&] {
     const Brimsel::Date d = v.toDate();
-    if (d.year() >= 0 && d.year() <= 9999) check(Variant(d).toDate() == Variant(Variant(d).toString()).toDate());
+    if (d.year() >= 0 && d.year() <= 9999)
+      check(Variant(d).toDate() == Variant(Variant(d).toString()).toDate());
   });
   refusedOrParsed(text, " > Time", [&] {
     const Brimsel::Time t = v.toTime();
     const Brimsel::Time back = Variant(Variant(t).toString()).toTime();
-    check(back.hour() == t.hour() && back.minute() == t.minute() && back.second() == std::trunc(t.second()));
+    check(back.hour() == t.hour() && back.minute() == t.minute() &&
+          back.second() == std::trunc(t.second()));
   });
   refusedOrParsed(text, " > Timestamp", [&] { v.toTimestamp(); });
 

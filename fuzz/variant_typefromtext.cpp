@@ -11,7 +11,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  const long expected = std::strtol(text.c_str(), nullptr, 10);  // stops at an embedded NUL, as the reading does
+  const long expected =
+      std::strtol(text.c_str(), nullptr, 10);  // stops at an embedded NUL, as the reading does
   try {
     const int type = Brimsel::Variant::typeFromText(text);
     if (type != expected || type < 0 || type > 7) std::abort();

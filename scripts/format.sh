@@ -5,7 +5,7 @@
 # Usage: scripts/format.sh [--fix]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-mapfile -t files < <(git ls-files '*.h' '*.cpp' '*.h.in')
+mapfile -t files < <(git ls-files '*.h' '*.cpp')
 if [ "${1:-}" = "--fix" ]; then
   clang-format -i "${files[@]}"
   echo "format: formatted ${#files[@]} files"

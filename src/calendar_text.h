@@ -78,7 +78,8 @@ inline constexpr CharClasses kCharClasses{};
 // are short and the loop stays free of branches.
 inline bool allOfClass(const char* text, std::size_t size, unsigned char charClass) {
   unsigned char all = charClass;
-  for (std::size_t i = 0; i < size; ++i) all &= kCharClasses.of[static_cast<unsigned char>(text[i])];
+  for (std::size_t i = 0; i < size; ++i)
+    all &= kCharClasses.of[static_cast<unsigned char>(text[i])];
   return all != 0;
 }
 
@@ -92,7 +93,7 @@ inline int readInteger(const char* p, const char* end) { return readSigned(p, en
 // given, so the digits are an exact integer and one division by an exact
 // power of ten yields the correctly rounded value, as strtod would.
 inline double readDecimal(const char* p, const char* end) {
-  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   std::uint64_t digits = 0;
   int fractionDigits = 0;
@@ -131,7 +132,8 @@ inline bool readDateText(const char* text, std::size_t size, int& year, int& mon
 // 8 to 15 characters; up to the first zero byte, digits, ':' and '.', with
 // ':' at positions 2 and 5; hour and minute by the atoi rule, the second by
 // the strtod rule (a zero byte ends a field).
-inline bool readTimeText(const char* text, std::size_t size, int& hour, int& minute, double& second) {
+inline bool readTimeText(const char* text, std::size_t size, int& hour, int& minute,
+                         double& second) {
   if (size < 8 || size > 15) return false;
   const std::size_t length = cStringLength(text, size);
   if (!allOfClass(text, length, kTimeChar)) return false;

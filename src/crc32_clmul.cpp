@@ -85,7 +85,8 @@ BRIMSEL_CLMUL_TARGET inline std::uint32_t finish(const __m128i x[8], const unsig
   // congruent to H (x^96 mod P) + L x^32, 96 bits; its top 32 bits times
   // (x^64 mod P) bring it to 64 bits.
   const __m128i reduce = _mm_set_epi64x(k<64>, k<96>);
-  __m128i t = _mm_xor_si128(_mm_clmulepi64_si128(r, reduce, 0x01), _mm_slli_si128(_mm_move_epi64(r), 4));
+  __m128i t =
+      _mm_xor_si128(_mm_clmulepi64_si128(r, reduce, 0x01), _mm_slli_si128(_mm_move_epi64(r), 4));
   t = _mm_xor_si128(_mm_clmulepi64_si128(t, reduce, 0x11), _mm_move_epi64(t));
 
   // Barrett: for R = A x^32 + B, R mod P = B + low32(floor(A * mu / x^32) * P).
@@ -100,7 +101,7 @@ BRIMSEL_CLMUL_TARGET inline std::uint32_t finish(const __m128i x[8], const unsig
 
 // Eight 128-bit lanes over 128-byte strides. Needs len >= 128.
 BRIMSEL_CLMUL_TARGET std::uint32_t clmulUpdate(std::uint32_t crc, const unsigned char* p,
-                                              std::size_t len) {
+                                               std::size_t len) {
   const __m128i swap = _mm_set_epi64x(kSwapHigh, kSwapLow);
   const __m128i by1024 = _mm_set_epi64x(k<1024 + 64>, k<1024>);
 
@@ -129,7 +130,7 @@ BRIMSEL_WIDE_CLMUL_TARGET inline __m256i fold(__m256i x, __m256i constants, __m2
 // an array in loops (like the other paths) GCC keeps them on the stack
 // around the main loop.
 BRIMSEL_WIDE_CLMUL_TARGET std::uint32_t wideClmulUpdate(std::uint32_t crc, const unsigned char* p,
-                                                       std::size_t len) {
+                                                        std::size_t len) {
   const __m256i swap = _mm256_set_epi64x(kSwapHigh, kSwapLow, kSwapHigh, kSwapLow);
   const __m256i by2048 = _mm256_set_epi64x(k<2048 + 64>, k<2048>, k<2048 + 64>, k<2048>);
   const __m256i by1024 = _mm256_set_epi64x(k<1024 + 64>, k<1024>, k<1024 + 64>, k<1024>);
@@ -190,10 +191,11 @@ BRIMSEL_WIDEST_CLMUL_TARGET inline __m512i fold(__m512i x, __m512i constants, __
 // Four 512-bit lanes (sixteen blocks) over 256-byte strides; lane i holds
 // blocks 4i to 4i+3 of its stride. Then two lanes over 128-byte strides.
 // Needs len >= 256.
-BRIMSEL_WIDEST_CLMUL_TARGET std::uint32_t widestClmulUpdate(std::uint32_t crc, const unsigned char* p,
-                                                           std::size_t len) {
-  const __m512i swap =
-      _mm512_set_epi64(kSwapHigh, kSwapLow, kSwapHigh, kSwapLow, kSwapHigh, kSwapLow, kSwapHigh, kSwapLow);
+BRIMSEL_WIDEST_CLMUL_TARGET std::uint32_t widestClmulUpdate(std::uint32_t crc,
+                                                            const unsigned char* p,
+                                                            std::size_t len) {
+  const __m512i swap = _mm512_set_epi64(kSwapHigh, kSwapLow, kSwapHigh, kSwapLow, kSwapHigh,
+                                        kSwapLow, kSwapHigh, kSwapLow);
   const __m512i by2048 = _mm512_set_epi64(k<2048 + 64>, k<2048>, k<2048 + 64>, k<2048>,
                                           k<2048 + 64>, k<2048>, k<2048 + 64>, k<2048>);
   const __m512i by1024 = _mm512_set_epi64(k<1024 + 64>, k<1024>, k<1024 + 64>, k<1024>,
@@ -201,7 +203,8 @@ BRIMSEL_WIDEST_CLMUL_TARGET std::uint32_t widestClmulUpdate(std::uint32_t crc, c
 
   __m512i z[4];
   for (std::size_t i = 0; i < 4; ++i) z[i] = loadSwapped(p + 64 * i, swap);
-  z[0] = _mm512_xor_si512(z[0], _mm512_set_epi32(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<int>(crc), 0, 0, 0));
+  z[0] = _mm512_xor_si512(
+      z[0], _mm512_set_epi32(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<int>(crc), 0, 0, 0));
   for (p += 256, len -= 256; len >= 256; p += 256, len -= 256) {
     for (std::size_t i = 0; i < 4; ++i) z[i] = fold(z[i], by2048, loadSwapped(p + 64 * i, swap));
   }
@@ -216,7 +219,6 @@ BRIMSEL_WIDEST_CLMUL_TARGET std::uint32_t widestClmulUpdate(std::uint32_t crc, c
   _mm512_storeu_si512(x + 4, z[1]);
   return finish(x, p, len);
 }
-
 
 CrcPath processorPath() noexcept {
   const platform::CpuFeatures f = platform::cpuFeatures();
@@ -240,7 +242,9 @@ std::atomic<int> activePath{static_cast<int>(kSupportedPath)};
 
 CrcPath crc32SupportedPath() { return kSupportedPath; }
 
-CrcPath crc32ActivePath() { return static_cast<CrcPath>(activePath.load(std::memory_order_relaxed)); }
+CrcPath crc32ActivePath() {
+  return static_cast<CrcPath>(activePath.load(std::memory_order_relaxed));
+}
 
 void limitCrc32Path(CrcPath path) {
   const int limit = static_cast<int>(path);

@@ -7,7 +7,6 @@
 #ifndef BRIMSEL_SRC_CRC32_TABLES_H
 #define BRIMSEL_SRC_CRC32_TABLES_H
 
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -27,8 +26,7 @@ constexpr CrcTables makeCrcTables() {
     t[0][i] = r;
   }
   for (std::size_t k = 1; k < 16; ++k)
-    for (std::size_t i = 0; i < 256; ++i)
-      t[k][i] = t[0][t[k - 1][i] >> 24] ^ (t[k - 1][i] << 8);
+    for (std::size_t i = 0; i < 256; ++i) t[k][i] = t[0][t[k - 1][i] >> 24] ^ (t[k - 1][i] << 8);
   return t;
 }
 

@@ -11,8 +11,8 @@ namespace {
 
 // Splits `path` (separators already unified to `separator`) into the part taken
 // as existing, which is never created, and the rest, whose components are.
-void splitPrefix(const std::string& path, char separator, bool drivesAndShares,
-                 std::string& prefix, std::string& rest) {
+void splitPrefix(const std::string& path, char separator, bool drivesAndShares, std::string& prefix,
+                 std::string& rest) {
   prefix.clear();
   rest.clear();
   if (drivesAndShares && path.size() >= 2 && path[0] == separator && path[1] == separator) {

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 #include <brimsel/daemoncomm.h>
-
 #include <brimsel/eventlogger.h>
 #include <brimsel/exception.h>
 
@@ -335,7 +334,8 @@ bool DaemonComm::send(const std::string& message) {
 
 bool DaemonComm::createPingRequest() {
   if (_nSocket.load() == -1)
-    throw Exception(BRIMSEL_HERE, detail::kNotConnected, false, "Client is not connected to daemon");
+    throw Exception(BRIMSEL_HERE, detail::kNotConnected, false,
+                    "Client is not connected to daemon");
   _ePingStatus = PING_REQUESTED;
   return true;
 }
@@ -442,7 +442,8 @@ bool DaemonComm::serve(Link* link, Received& received) {
     lose(link);
     if (_pfnStatus != nullptr) {
       std::ostringstream text;
-      text << Exception(BRIMSEL_HERE, detail::kNotConnected, true, "Server connection terminated unexpectedly");
+      text << Exception(BRIMSEL_HERE, detail::kNotConnected, true,
+                        "Server connection terminated unexpectedly");
       report(FAILURE, text.str());
     }
     return false;
@@ -473,7 +474,8 @@ void DaemonComm::deliverReceived(Received& received, std::size_t count) {
   if (received.kept > 0) std::memmove(buffer.data(), buffer.data() + last, received.kept);
   // Give back the room a very long message needed.
   if (buffer.size() > 4 * kReadSize && received.kept < kReadSize) {
-    std::vector<char> smaller(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(received.kept));
+    std::vector<char> smaller(buffer.begin(),
+                              buffer.begin() + static_cast<std::ptrdiff_t>(received.kept));
     smaller.resize(kReadSize);
     buffer.swap(smaller);
   }

@@ -3,7 +3,6 @@
 #ifndef BRIMSEL_DAEMONCOMM_INTERNAL_H
 #define BRIMSEL_DAEMONCOMM_INTERNAL_H
 
-
 namespace Brimsel {
 namespace detail {
 

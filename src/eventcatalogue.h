@@ -33,12 +33,17 @@ const unsigned long TRACE_POSTED = 0xC0020109UL;
 // category 4, with the client and the user interface.
 inline unsigned short categoryOf(EventLogger::Layer layer) {
   switch (layer) {
-    case EventLogger::LAYER_DAL: return 1;      // "Dal Events"
-    case EventLogger::LAYER_DATA: return 2;     // "Data Events"
-    case EventLogger::LAYER_SERVICE: return 3;  // "Data Events"
+    case EventLogger::LAYER_DAL:
+      return 1;  // "Dal Events"
+    case EventLogger::LAYER_DATA:
+      return 2;  // "Data Events"
+    case EventLogger::LAYER_SERVICE:
+      return 3;  // "Data Events"
     case EventLogger::LAYER_CLIENT:
-    case EventLogger::LAYER_UI: return 4;       // "UI Events"
-    case EventLogger::LAYER_DAEMON: return 5;   // "Daemon Events"
+    case EventLogger::LAYER_UI:
+      return 4;  // "UI Events"
+    case EventLogger::LAYER_DAEMON:
+      return 5;  // "Daemon Events"
   }
   return 4;
 }
@@ -46,12 +51,17 @@ inline unsigned short categoryOf(EventLogger::Layer layer) {
 // The text of category 1 to 5, or null for any other number.
 inline const char* categoryText(unsigned short category) {
   switch (category) {
-    case 1: return "Dal Events";
+    case 1:
+      return "Dal Events";
     case 2:
-    case 3: return "Data Events";  // two categories, one text
-    case 4: return "UI Events";
-    case 5: return "Daemon Events";
-    default: return nullptr;
+    case 3:
+      return "Data Events";  // two categories, one text
+    case 4:
+      return "UI Events";
+    case 5:
+      return "Daemon Events";
+    default:
+      return nullptr;
   }
 }
 
@@ -59,17 +69,28 @@ inline const char* categoryText(unsigned short category) {
 // string; null for an identifier that is not in the catalogue.
 inline const char* eventText(unsigned long id) {
   switch (id) {
-    case EXCEPTION_CRITICAL: return "A Brimsel Exception Critical Error occured. Legend was: %1";
-    case SQL_EXCEPTION_CRITICAL: return "A SQL Exception Critical Error occured. Legend was: %1";
-    case DAL_EXCEPTION_CRITICAL: return "A DAL Exception Critical Error occured. Legend was: %1";
-    case UNKNOWN_EXCEPTION: return "An unknown exception was caught.";
-    case ERROR_POSTED: return "An Error was posted. Legend was: %1";
-    case EXCEPTION_WARNING: return "A Brimsel Exception Warning occured. Legend was: %1";
-    case WARNING_POSTED: return "A Warning was posted. Legend was: %1";
-    case MESSAGE_POSTED: return "A Message was posted. Legend was: %1";
-    case DEBUG_POSTED: return "Debug info was posted. Legend was: %1";
-    case TRACE_POSTED: return "Trace info was posted. Legend was: %1";
-    default: return nullptr;
+    case EXCEPTION_CRITICAL:
+      return "A Brimsel Exception Critical Error occured. Legend was: %1";
+    case SQL_EXCEPTION_CRITICAL:
+      return "A SQL Exception Critical Error occured. Legend was: %1";
+    case DAL_EXCEPTION_CRITICAL:
+      return "A DAL Exception Critical Error occured. Legend was: %1";
+    case UNKNOWN_EXCEPTION:
+      return "An unknown exception was caught.";
+    case ERROR_POSTED:
+      return "An Error was posted. Legend was: %1";
+    case EXCEPTION_WARNING:
+      return "A Brimsel Exception Warning occured. Legend was: %1";
+    case WARNING_POSTED:
+      return "A Warning was posted. Legend was: %1";
+    case MESSAGE_POSTED:
+      return "A Message was posted. Legend was: %1";
+    case DEBUG_POSTED:
+      return "Debug info was posted. Legend was: %1";
+    case TRACE_POSTED:
+      return "Trace info was posted. Legend was: %1";
+    default:
+      return nullptr;
   }
 }
 

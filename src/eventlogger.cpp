@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include <brimsel/eventlogger.h>
-
 #include <brimsel/exception.h>
+
+#include <new>
 
 #include "eventcatalogue.h"
 #include "platform/eventlog.h"
-
-#include <new>
 
 namespace Brimsel {
 
@@ -39,7 +38,9 @@ EventLogger::EventLogger(const std::string& source)
 }
 
 EventLogger::EventLogger(const EventLogger& other)
-    : _pSource(other._pSource), _hModule(other._hModule), _nLevel(other._nLevel.load(std::memory_order_relaxed)) {
+    : _pSource(other._pSource),
+      _hModule(other._hModule),
+      _nLevel(other._nLevel.load(std::memory_order_relaxed)) {
   if (_pSource != nullptr) {
     _pSource->refs.fetch_add(1, std::memory_order_relaxed);
   }
@@ -126,7 +127,9 @@ bool EventLogger::logTrace(const std::string& msg, Layer layer) {
   return logTraceP(msg, layer);
 }
 
-bool EventLogger::logUnknown(Layer layer) { return write(TYPE_ERROR, UNKNOWN_EXCEPTION, nullptr, layer); }
+bool EventLogger::logUnknown(Layer layer) {
+  return write(TYPE_ERROR, UNKNOWN_EXCEPTION, nullptr, layer);
+}
 
 bool EventLogger::log(const Exception& e, Layer layer) {
   if (e.isFatal()) {

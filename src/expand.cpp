@@ -14,7 +14,6 @@ namespace Brimsel {
 
 namespace {
 
-
 // Expanding means: find the leftmost "$(" in the text, replace the reference
 // through its first ")" by the value's text, and start again at the front,
 // until no "$(" is left. Doing that literally costs a search from the front
@@ -132,8 +131,10 @@ class Expander {
     while (a != b) {
       const Node& na = _nodes[static_cast<std::size_t>(a)];
       const Node& nb = _nodes[static_cast<std::size_t>(b)];
-      if (na.depth >= nb.depth) a = na.parent;
-      else b = nb.parent;
+      if (na.depth >= nb.depth)
+        a = na.parent;
+      else
+        b = nb.parent;
     }
     return a;
   }
@@ -168,7 +169,8 @@ class Expander {
   // Puts `entry` into the table unless it is there already.
   bool place(const Entry* entry) {
     const std::size_t mask = _used.size() - 1;
-    std::size_t slot = (reinterpret_cast<std::uintptr_t>(entry) >> 4) * 0x9E3779B97F4A7C15ull >> 20 & mask;
+    std::size_t slot =
+        (reinterpret_cast<std::uintptr_t>(entry) >> 4) * 0x9E3779B97F4A7C15ull >> 20 & mask;
     while (_used[slot] != nullptr) {
       if (_used[slot] == entry) return false;
       slot = (slot + 1) & mask;

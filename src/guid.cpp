@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: MIT
+#include "platform/guid.h"
+
 #include <brimsel/exception.h>
 #include <brimsel/guid.h>
 
@@ -6,7 +8,6 @@
 #include <cstring>
 
 #include "errors.h"
-#include "platform/guid.h"
 
 namespace Brimsel {
 
@@ -93,13 +94,9 @@ bool Guid::operator==(const Guid& other) const {
 
 bool Guid::operator!=(const Guid& other) const { return !(*this == other); }
 
-bool Guid::operator<(const Guid& other) const {
-  return compare(_guid, other._guid) == -1;
-}
+bool Guid::operator<(const Guid& other) const { return compare(_guid, other._guid) == -1; }
 
-bool Guid::operator>(const Guid& other) const {
-  return compare(_guid, other._guid) == 1;
-}
+bool Guid::operator>(const Guid& other) const { return compare(_guid, other._guid) == 1; }
 
 std::string Guid::asString() const {
   char text[40];
@@ -119,7 +116,8 @@ Guid Guid::create() {
   // An identifier made without randomness could collide with anyone else's;
   // the caller hears of it instead of receiving one.
   if (!platform::createGuid(guid, why)) {
-    throw Exception(BRIMSEL_HERE, detail::kSeeLegend, false, "Failed to create a unique identifier: " + why);
+    throw Exception(BRIMSEL_HERE, detail::kSeeLegend, false,
+                    "Failed to create a unique identifier: " + why);
   }
   return Guid(guid);
 }

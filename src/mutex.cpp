@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: MIT
+#include "platform/mutex.h"
+
 #include <brimsel/mutex.h>
 
 #include <cstring>
 
-#include "platform/mutex.h"
-
 namespace Brimsel {
 
 static_assert(Mutex::nLOCK_STORAGE_SIZE == platform::kMutexStorageSize, "storage sizes differ");
-static_assert(Mutex::nLOCK_STORAGE_ALIGN == platform::kMutexStorageAlign, "storage alignments differ");
+static_assert(Mutex::nLOCK_STORAGE_ALIGN == platform::kMutexStorageAlign,
+              "storage alignments differ");
 
 Mutex::Mutex(const char* name) : _aLock(), _pszName(nullptr) {
   // The copy is made first so that a failed allocation leaves no lock behind.

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include <brimsel/publisher.h>
-
 #include <brimsel/exception.h>
+#include <brimsel/publisher.h>
 
 #include <memory>
 
@@ -13,8 +12,8 @@ namespace {
 
 // An array of the members of `set` without `skip` (null, or a member of the
 // set), in the set's ascending address order; `n` receives its length.
-std::unique_ptr<Subscriber*[]> orderedArray(const std::set<Subscriber*>& set, const Subscriber* skip,
-                                            std::size_t* n) {
+std::unique_ptr<Subscriber* []> orderedArray(const std::set<Subscriber*>& set,
+                                             const Subscriber* skip, std::size_t* n) {
   *n = set.size() - (skip != nullptr ? 1 : 0);
   std::unique_ptr<Subscriber*[]> items(new Subscriber*[*n]);
   std::size_t i = 0;
@@ -50,7 +49,8 @@ void Publisher::installSnapshot(const Subscriber* skip) {
 
 Publisher::Publisher() : _mx("Publisher::_mx"), _bDestroying(false), _pSnapshot(nullptr) {}
 
-Publisher::Publisher(const Publisher& other) : _mx("Publisher::_mx"), _bDestroying(false), _pSnapshot(nullptr) {
+Publisher::Publisher(const Publisher& other)
+    : _mx("Publisher::_mx"), _bDestroying(false), _pSnapshot(nullptr) {
   Mutex::Lock lock(other._mx, "Publisher::Publisher(const Publisher&)");
   _subscribers = other._subscribers;
   installSnapshot(nullptr);
@@ -81,7 +81,8 @@ Publisher::~Publisher() {
 }
 
 void Publisher::addSubscriber(Subscriber* subscriber) {
-  if (subscriber == nullptr) throw Exception(BRIMSEL_HERE, detail::kSeeLegend, false, "Null subscriber.");
+  if (subscriber == nullptr)
+    throw Exception(BRIMSEL_HERE, detail::kSeeLegend, false, "Null subscriber.");
   Mutex::Lock lock(_mx, "Publisher::addSubscriber");
   if (_bDestroying.load(std::memory_order_relaxed)) return;
   const auto inserted = _subscribers.insert(subscriber);

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include <brimsel/semaphore.h>
-
 #include <brimsel/exception.h>
+#include <brimsel/semaphore.h>
 
 #include <atomic>
 
@@ -25,11 +24,16 @@ namespace detail {
 
 bool semaphoreWaitOutcome(platform::WaitResult result) {
   switch (result) {
-    case platform::WaitResult::signalled: return true;
-    case platform::WaitResult::timedOut: return false;
-    case platform::WaitResult::abandoned: throw Exception(BRIMSEL_HERE, kWaitFailed, false, "Abandoned.");
-    case platform::WaitResult::failed: throw Exception(BRIMSEL_HERE, kWaitFailed, false, "Failed.");
-    case platform::WaitResult::unknown: break;
+    case platform::WaitResult::signalled:
+      return true;
+    case platform::WaitResult::timedOut:
+      return false;
+    case platform::WaitResult::abandoned:
+      throw Exception(BRIMSEL_HERE, kWaitFailed, false, "Abandoned.");
+    case platform::WaitResult::failed:
+      throw Exception(BRIMSEL_HERE, kWaitFailed, false, "Failed.");
+    case platform::WaitResult::unknown:
+      break;
   }
   throw Exception(BRIMSEL_HERE, kUnknownWaitResult, false, "");
 }

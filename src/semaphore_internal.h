@@ -3,7 +3,6 @@
 #ifndef BRIMSEL_SRC_SEMAPHORE_INTERNAL_H
 #define BRIMSEL_SRC_SEMAPHORE_INTERNAL_H
 
-
 #include "platform/event.h"
 
 namespace Brimsel {

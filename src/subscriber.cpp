@@ -5,7 +5,8 @@ namespace Brimsel {
 
 Subscriber::Subscriber(bool notifyDeletes) : _pContext(nullptr), _bNotifyDeletes(notifyDeletes) {}
 
-Subscriber::Subscriber(void* context, bool notifyDeletes) : _pContext(context), _bNotifyDeletes(notifyDeletes) {}
+Subscriber::Subscriber(void* context, bool notifyDeletes)
+    : _pContext(context), _bNotifyDeletes(notifyDeletes) {}
 
 Subscriber::Subscriber(const Subscriber& other)
     : _pContext(other._pContext), _bNotifyDeletes(other._bNotifyDeletes) {}

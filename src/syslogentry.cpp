@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "syslogentry.h"
 
+#include <cstring>
+
 #include "decimal.h"
 #include "eventcatalogue.h"
 #include "platform/eventlog.h"
-
-#include <cstring>
 
 namespace Brimsel {
 
@@ -15,9 +15,12 @@ namespace {
 unsigned long priorityOf(int type) {
   const unsigned long facilityUser = 1 << 3;
   switch (type) {
-    case catalogue::TYPE_ERROR: return facilityUser | 3;
-    case catalogue::TYPE_WARNING: return facilityUser | 4;
-    default: return facilityUser | 6;
+    case catalogue::TYPE_ERROR:
+      return facilityUser | 3;
+    case catalogue::TYPE_WARNING:
+      return facilityUser | 4;
+    default:
+      return facilityUser | 6;
   }
 }
 
@@ -92,12 +95,20 @@ bool SyslogEntry::format(const SyslogFields& f) {
     }
     return false;
   }
-  const std::size_t kept = platform::keptOfInsertion(insertion.size(), platform::kMaxEntryPosix - fixed);
-  const std::string_view mark(platform::kCutMark, kept < insertion.size() ? platform::kCutMarkLength : 0);
+  const std::size_t kept =
+      platform::keptOfInsertion(insertion.size(), platform::kMaxEntryPosix - fixed);
+  const std::string_view mark(platform::kCutMark,
+                              kept < insertion.size() ? platform::kCutMarkLength : 0);
 
-  const std::string_view parts[kPartCount] = {
-      between(stamp, pid), f.tag, between(pid, identifier), f.categoryText, between(identifier, at),
-      before, insertion.substr(0, kept), mark, after};
+  const std::string_view parts[kPartCount] = {between(stamp, pid),
+                                              f.tag,
+                                              between(pid, identifier),
+                                              f.categoryText,
+                                              between(identifier, at),
+                                              before,
+                                              insertion.substr(0, kept),
+                                              mark,
+                                              after};
   for (std::size_t i = 0; i < kPartCount; ++i) {
     _parts[i] = parts[i];
     _size += parts[i].size();

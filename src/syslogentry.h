@@ -21,7 +21,7 @@ struct SyslogFields {
   std::string_view tag;  // the source name
   unsigned long pid;
   std::string_view categoryText;
-  unsigned long id;           // written as eight hexadecimal digits
+  unsigned long id;  // written as eight hexadecimal digits
   // The catalogue text; its first %1 stands for the insertion string, which a
   // text without %1 does not show.
   std::string_view message;

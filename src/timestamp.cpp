@@ -32,7 +32,8 @@ Timestamp Timestamp::fromText(const std::string& text) {
   // A blank anywhere wins over 'T', and 'T' over 'Z'. A blank right after
   // ten characters is taken without a search: should an earlier blank exist,
   // the date part holds a blank either way and fails just the same.
-  const void* separator = size > 10 && begin[10] == ' ' ? begin + 10 : std::memchr(begin, ' ', size);
+  const void* separator =
+      size > 10 && begin[10] == ' ' ? begin + 10 : std::memchr(begin, ' ', size);
   if (separator == nullptr) separator = std::memchr(begin, 'T', size);
   if (separator == nullptr) separator = std::memchr(begin, 'Z', size);
   if (separator == nullptr) raiseInvalid();
@@ -48,7 +49,8 @@ Timestamp Timestamp::fromText(const std::string& text) {
   }
   int hour, minute;
   double second;
-  if (!detail::readTimeText(cut + 1, size - static_cast<std::size_t>(cut - begin) - 1, hour, minute, second) ||
+  if (!detail::readTimeText(cut + 1, size - static_cast<std::size_t>(cut - begin) - 1, hour, minute,
+                            second) ||
       !isValidTime(hour, minute, second)) {
     throw Exception(nINVALID_TIME, false, "Invalid time");
   }
@@ -60,7 +62,8 @@ bool Timestamp::isForever() const { return *this == Forever; }
 const Timestamp Timestamp::now(Zone zone) {
   // One reading for both parts, so they always belong together.
   const platform::ClockFields f = platform::breakDown(platform::clockSeconds(), zone == LOCAL);
-  return Timestamp(f.tmYear + 1900, f.tmMonth + 1, f.tmDay, f.tmHour, f.tmMinute, static_cast<double>(f.tmSecond));
+  return Timestamp(f.tmYear + 1900, f.tmMonth + 1, f.tmDay, f.tmHour, f.tmMinute,
+                   static_cast<double>(f.tmSecond));
 }
 
 }  // namespace Brimsel

@@ -21,7 +21,8 @@ namespace {
 using detail::isDigit;
 using detail::isSpace;
 
-const char* const kKindWords[] = {"None", "int", "double", "string", "Date", "Time", "Timestamp", "Binary"};
+const char* const kKindWords[] = {"None", "int",  "double",    "string",
+                                  "Date", "Time", "Timestamp", "Binary"};
 
 std::string kindWord(Variant::VariantType t) {
   const auto i = static_cast<unsigned int>(t);
@@ -50,7 +51,9 @@ bool startsWithNoCase(const char* p, const char* end, const char* word) {
 // atoi's reading (white space, sign, digits up to the first other character,
 // trailing text ignored), except that a number beyond int saturates instead
 // of being undefined.
-int textToInt(const std::string& text) { return detail::readAtoi(text.data(), text.data() + text.size()); }
+int textToInt(const std::string& text) {
+  return detail::readAtoi(text.data(), text.data() + text.size());
+}
 
 // For a number that from_chars finds out of range: true when it overflows
 // (its magnitude is at least 1), false when it underflows to zero. For
@@ -112,8 +115,8 @@ double textToDouble(const std::string& text) {
       hex = isHexDigit(p[2]) || (p[2] == '.' && end - p >= 4 && isHexDigit(p[3]));
     }
     const char* const first = hex ? p + 2 : p;
-    const auto result =
-        std::from_chars(first, end, value, hex ? std::chars_format::hex : std::chars_format::general);
+    const auto result = std::from_chars(first, end, value,
+                                        hex ? std::chars_format::hex : std::chars_format::general);
     if (result.ec == std::errc::result_out_of_range) {
       value = overflows(first, end, hex) ? std::numeric_limits<double>::infinity() : 0.0;
     } else if (result.ec != std::errc()) {
@@ -130,7 +133,8 @@ std::string doubleToText(double d) {
   if (std::isnan(d)) return "nan";
   if (std::isinf(d)) return d < 0 ? "-inf" : "inf";
   char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::general, 6);
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::general, 6);
   return std::string(buffer, result.ptr);
 }
 
@@ -167,7 +171,8 @@ Variant::Variant(const Time& value, bool now)
 
 Variant::Variant(const Timestamp& value, bool now)
     : _eType(vtTimestamp),
-      _timestamp{{value.year(), value.month(), value.day()}, {value.hour(), value.minute(), value.second()}},
+      _timestamp{{value.year(), value.month(), value.day()},
+                 {value.hour(), value.minute(), value.second()}},
       _bNow(now) {}
 
 Variant::Variant(const unsigned char* data, unsigned int length)
@@ -182,7 +187,8 @@ Variant::Variant(const Variant& other)
       _date(other._date),
       _time(other._time),
       _timestamp(other._timestamp),
-      _pBinary(other._eType == vtBinary ? copyBytes(other._pBinary, other._nLength).release() : nullptr),
+      _pBinary(other._eType == vtBinary ? copyBytes(other._pBinary, other._nLength).release()
+                                        : nullptr),
       _nLength(other._nLength),
       _bNow(other._bNow) {
   if (_eType == vtString) _strValue = other._strValue;
@@ -198,7 +204,8 @@ Date Variant::makeDate(const DateFields& f) { return Date(f.year, f.month, f.day
 Time Variant::makeTime(const TimeFields& f) { return Time(f.hour, f.minute, f.second); }
 
 Timestamp Variant::makeTimestamp(const TimestampFields& f) {
-  return Timestamp(f.date.year, f.date.month, f.date.day, f.time.hour, f.time.minute, f.time.second);
+  return Timestamp(f.date.year, f.date.month, f.date.day, f.time.hour, f.time.minute,
+                   f.time.second);
 }
 
 Variant& Variant::operator=(const Variant& other) {
@@ -272,7 +279,8 @@ namespace {
 // text its parser refuses (with any code) is a type mismatch whose legend is
 // the text and the kind; any other kind is a mismatch of the two kinds.
 template <class Value>
-Value fromString(Variant::VariantType type, const std::string& text, Variant::VariantType target, int line) {
+Value fromString(Variant::VariantType type, const std::string& text, Variant::VariantType target,
+                 int line) {
   if (type != Variant::vtString) mismatch(line, type, target);
   try {
     return Value::fromText(text);
@@ -306,13 +314,15 @@ std::string Variant::toString() const {
 // set, else the stored value, else what a string holds.
 Date Variant::toDate() const {
   if (_bNow) return Date::now(LOCAL);
-  if (_eType == vtDate || _eType == vtTimestamp) return makeDate(_eType == vtDate ? _date : _timestamp.date);
+  if (_eType == vtDate || _eType == vtTimestamp)
+    return makeDate(_eType == vtDate ? _date : _timestamp.date);
   return fromString<Date>(_eType, _strValue, vtDate, __LINE__);
 }
 
 Time Variant::toTime() const {
   if (_bNow) return Time::now(LOCAL);
-  if (_eType == vtTime || _eType == vtTimestamp) return makeTime(_eType == vtTime ? _time : _timestamp.time);
+  if (_eType == vtTime || _eType == vtTimestamp)
+    return makeTime(_eType == vtTime ? _time : _timestamp.time);
   return fromString<Time>(_eType, _strValue, vtTime, __LINE__);
 }
 

@@ -81,8 +81,8 @@ std::string Version::text() const {
 }
 
 std::string Version::textLS() const {
-  std::string s = std::to_string(_nMajor) + '.' + std::to_string(_nMinor) + '-' +
-                  std::to_string(_nRelease);
+  std::string s =
+      std::to_string(_nMajor) + '.' + std::to_string(_nMinor) + '-' + std::to_string(_nRelease);
   if (_nBuild != 0) s += '.' + std::to_string(_nBuild);
   return s;
 }
@@ -92,7 +92,8 @@ Version Version::fromText(const std::string& text) {
   // as it would for the C string this form often comes from.
   const std::size_t kLimit = 128;
   std::size_t length = text.find('\0');
-  if (length == std::string::npos || length > kLimit) length = text.size() < kLimit ? text.size() : kLimit;
+  if (length == std::string::npos || length > kLimit)
+    length = text.size() < kLimit ? text.size() : kLimit;
 
   int parts[4] = {-1, -1, -1, -1};
   const char* p = text.data();
@@ -116,7 +117,8 @@ const std::string& product() {
 
 const std::string& copyright() {
   // The same wording as the LegalCopyright of the Windows version resource.
-  static const std::string notice("Copyright (c) 2026 the Brimsel Foundation Class Library developers");
+  static const std::string notice(
+      "Copyright (c) 2026 the Brimsel Foundation Class Library developers");
   return notice;
 }
 

@@ -34,11 +34,13 @@ inline std::int64_t daysFromCivil(std::int64_t y, int m, int d) {
 inline bool validDate(const DateFields& f) {
   if (f.year == 0 && ((f.month == 0 && f.day == 0) || (f.month == 1 && f.day == 1))) return true;
   return f.month >= 1 && f.month <= 12 && f.day >= 1 &&
-         daysFromCivil(f.year, f.month, f.day) < daysFromCivil(std::int64_t(f.year) + f.month / 12, f.month % 12 + 1, 1);
+         daysFromCivil(f.year, f.month, f.day) <
+             daysFromCivil(std::int64_t(f.year) + f.month / 12, f.month % 12 + 1, 1);
 }
 
 inline bool validTime(const TimeFields& f) {
-  return f.hour >= 0 && f.hour < 24 && f.minute >= 0 && f.minute < 60 && f.second >= 0.0 && f.second <= 59.0;
+  return f.hour >= 0 && f.hour < 24 && f.minute >= 0 && f.minute < 60 && f.second >= 0.0 &&
+         f.second <= 59.0;
 }
 
 inline bool readDate(const std::string& text, DateFields& f) {

@@ -23,7 +23,8 @@ inline std::string rtrim(const std::string& s) {
 
 // Find, replace, resume behind the inserted text.
 inline std::string replace(std::string s, const std::string& from, const std::string& to) {
-  for (auto at = from.empty() ? std::string::npos : s.find(from); at != std::string::npos; at = s.find(from, at)) {
+  for (auto at = from.empty() ? std::string::npos : s.find(from); at != std::string::npos;
+       at = s.find(from, at)) {
     s.replace(at, from.size(), to);
     at += to.size();
   }
@@ -46,8 +47,10 @@ inline std::vector<std::string> tokenize(const std::string& s, const std::string
 inline std::vector<std::string> tokenize(const std::string& s, char delimiter) {
   std::vector<std::string> tokens(1);
   for (char c : s) {
-    if (c == delimiter) tokens.emplace_back();
-    else tokens.back().push_back(c);
+    if (c == delimiter)
+      tokens.emplace_back();
+    else
+      tokens.back().push_back(c);
   }
   return tokens;
 }

@@ -55,7 +55,8 @@ class BRIMSEL_API Date {
   /// Checks the copied fields like the value constructor.
   /// \throws Exception nINVALID_DATE (1, not fatal, "Invalid date") when they
   ///         make no valid date.
-  constexpr Date(const Date& other) : _nYear(other._nYear), _nMonth(other._nMonth), _nDay(other._nDay) {
+  constexpr Date(const Date& other)
+      : _nYear(other._nYear), _nMonth(other._nMonth), _nDay(other._nDay) {
     if (!isValid()) raiseInvalid();
   }
   /// Destroys the date; virtual so that a Timestamp is destroyed whole.
@@ -121,11 +122,14 @@ class BRIMSEL_API Date {
  protected:
   /// Leap years by the remainder of signed division, so -4 and -400 are leap
   /// years and -100 is not.
-  static constexpr bool isLeapYear(int year) { return year % 4 == 0 && (year % 400 == 0 || year % 100 != 0); }
+  static constexpr bool isLeapYear(int year) {
+    return year % 4 == 0 && (year % 400 == 0 || year % 100 != 0);
+  }
   /// The number of days of `month` in `year`; `month` must be 1 to 12.
   static constexpr int daysInMonth(int year, int month) {
-    return month == 2 ? (isLeapYear(year) ? 29 : 28)
-                      : (month == 4 || month == 6 || month == 9 || month == 11) ? 30 : 31;
+    return month == 2                                                ? (isLeapYear(year) ? 29 : 28)
+           : (month == 4 || month == 6 || month == 9 || month == 11) ? 30
+                                                                     : 31;
   }
   /// The rule isValid() applies, for fields not yet in an object.
   static constexpr bool isValidDate(int year, int month, int day) {

@@ -177,10 +177,10 @@ class BRIMSEL_API EventLogger {
   bool write(int type, unsigned long id, const char* text, Layer layer);
   void release();
 
-  Source* _pSource;         // null when the platform refused the source
-  ModuleHandle _hModule;    // null until setModuleHandle
-  std::atomic<int> _nLevel; // a Level; atomic so that a level set while
-                            // other threads log is a defined change
+  Source* _pSource;          // null when the platform refused the source
+  ModuleHandle _hModule;     // null until setModuleHandle
+  std::atomic<int> _nLevel;  // a Level; atomic so that a level set while
+                             // other threads log is a defined change
 
   static std::atomic<EventLogger*> _plogger;
 };

@@ -17,9 +17,9 @@
 /// The platform's identifier layout: the type of the Windows headers, which
 /// this header declares without including them.
 typedef struct _GUID {
-  unsigned long Data1;   ///< The first 32 bits, in the machine's byte order.
-  unsigned short Data2;  ///< The next 16 bits, in the machine's byte order.
-  unsigned short Data3;  ///< The next 16 bits, in the machine's byte order.
+  unsigned long Data1;     ///< The first 32 bits, in the machine's byte order.
+  unsigned short Data2;    ///< The next 16 bits, in the machine's byte order.
+  unsigned short Data3;    ///< The next 16 bits, in the machine's byte order.
   unsigned char Data4[8];  ///< The last eight bytes, in order.
 } GUID;
 #endif

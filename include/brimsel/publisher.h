@@ -126,7 +126,8 @@ inline void Publisher::changed(void* data) {
     ~Hold() { releaseSnapshot(p); }
   } hold{_pSnapshot};
   ++hold.p->nRefs;
-  for (Subscriber** pp = hold.p->ppBegin; pp != hold.p->ppEnd; ++pp) (*pp)->notify(this, nREASON_CHANGED, data);
+  for (Subscriber** pp = hold.p->ppBegin; pp != hold.p->ppEnd; ++pp)
+    (*pp)->notify(this, nREASON_CHANGED, data);
 }
 
 }  // namespace Brimsel

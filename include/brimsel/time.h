@@ -38,13 +38,15 @@ class BRIMSEL_API Time {
   /// The time `hour`:`minute`:`second`.
   /// \throws Exception nINVALID_TIME (2, not fatal, "Invalid time") when the
   ///         values make no valid time of day.
-  constexpr Time(int hour, int minute, double second) : _nHour(hour), _nMinute(minute), _dSecond(second) {
+  constexpr Time(int hour, int minute, double second)
+      : _nHour(hour), _nMinute(minute), _dSecond(second) {
     if (!isValid()) raiseInvalid();
   }
   /// Checks the copied fields like the value constructor.
   /// \throws Exception nINVALID_TIME (2, not fatal, "Invalid time") when they
   ///         make no valid time of day.
-  constexpr Time(const Time& other) : _nHour(other._nHour), _nMinute(other._nMinute), _dSecond(other._dSecond) {
+  constexpr Time(const Time& other)
+      : _nHour(other._nHour), _nMinute(other._nMinute), _dSecond(other._dSecond) {
     if (!isValid()) raiseInvalid();
   }
   /// Destroys the time; virtual so that a Timestamp is destroyed whole.
@@ -111,7 +113,8 @@ class BRIMSEL_API Time {
   /// The rule isValid() applies, for fields not yet in an object; written so
   /// that a NaN second fails.
   static constexpr bool isValidTime(int hour, int minute, double second) {
-    return hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && second >= 0.0 && second <= 59.0;
+    return hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && second >= 0.0 &&
+           second <= 59.0;
   }
 
  private:

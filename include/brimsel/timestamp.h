@@ -76,7 +76,9 @@ class BRIMSEL_API Timestamp : public Date, public Time {
   }
 
   /// True when both the date parts and the time parts are equal.
-  constexpr bool operator==(const Timestamp& o) const { return asDate() == o.asDate() && asTime() == o.asTime(); }
+  constexpr bool operator==(const Timestamp& o) const {
+    return asDate() == o.asDate() && asTime() == o.asTime();
+  }
   /// True when the date parts or the time parts differ.
   constexpr bool operator!=(const Timestamp& o) const { return !(*this == o); }
   /// The date parts in the order of Date, then the time parts in that of Time.

@@ -3,7 +3,6 @@
 #ifndef BRIMSEL_PLATFORM_CLOCK_H
 #define BRIMSEL_PLATFORM_CLOCK_H
 
-
 #include <cstdint>
 
 namespace Brimsel {
@@ -26,8 +25,8 @@ std::int64_t clockSeconds();
 // `seconds` in universal time, or in the machine's local time (daylight
 // saving included) when `local` is set. Local time follows TZ as the C
 // runtime last read it: at its first use, or when the program last called
-// tzset (_tzset on Windows). Safe to call from any thread. When the runtime cannot convert the value, every field is
-// -1, which no calendar class accepts.
+// tzset (_tzset on Windows). Safe to call from any thread. When the runtime cannot convert the
+// value, every field is -1, which no calendar class accepts.
 ClockFields breakDown(std::int64_t seconds, bool local);
 
 }  // namespace platform

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "platform/clock.h"
-
 #include <time.h>
+
+#include "platform/clock.h"
 
 namespace Brimsel {
 namespace platform {
@@ -21,7 +21,8 @@ ClockFields breakDown(std::int64_t seconds, bool local) {
     converted = ::gmtime_r(&t, &fields);
   }
   if (converted == nullptr) return ClockFields{-1, -1, -1, -1, -1, -1};
-  return ClockFields{fields.tm_year, fields.tm_mon, fields.tm_mday, fields.tm_hour, fields.tm_min, fields.tm_sec};
+  return ClockFields{fields.tm_year, fields.tm_mon, fields.tm_mday,
+                     fields.tm_hour, fields.tm_min, fields.tm_sec};
 }
 
 }  // namespace platform

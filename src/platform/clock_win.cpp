@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "platform/clock.h"
-
 #include <time.h>
+
+#include "platform/clock.h"
 
 namespace Brimsel {
 namespace platform {
@@ -14,13 +14,15 @@ ClockFields breakDown(std::int64_t seconds, bool local) {
   // -1 keeps that true whatever a runtime leaves, so the return code need not
   // be inspected.
   struct tm fields;
-  fields.tm_year = fields.tm_mon = fields.tm_mday = fields.tm_hour = fields.tm_min = fields.tm_sec = -1;
+  fields.tm_year = fields.tm_mon = fields.tm_mday = fields.tm_hour = fields.tm_min = fields.tm_sec =
+      -1;
   if (local) {
     (void)::_localtime64_s(&fields, &t);
   } else {
     (void)::_gmtime64_s(&fields, &t);
   }
-  return ClockFields{fields.tm_year, fields.tm_mon, fields.tm_mday, fields.tm_hour, fields.tm_min, fields.tm_sec};
+  return ClockFields{fields.tm_year, fields.tm_mon, fields.tm_mday,
+                     fields.tm_hour, fields.tm_min, fields.tm_sec};
 }
 
 }  // namespace platform

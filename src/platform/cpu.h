@@ -51,7 +51,8 @@ inline void cpuid(unsigned int leaf, unsigned int sub, unsigned int out[4]) {
 #if defined(__GNUC__) || defined(__clang__)
 __attribute__((target("xsave")))
 #endif
-inline unsigned long long osSavedState() noexcept {
+inline unsigned long long
+osSavedState() noexcept {
   return static_cast<unsigned long long>(_xgetbv(0));
 }
 #endif
@@ -71,8 +72,8 @@ inline CpuFeatures cpuFeatures() noexcept {
   f.sse41 = (ecx & (1u << 19)) != 0;
   // YMM registers need AVX (bit 28) and an OS that saves them: OSXSAVE
   // (bit 27) and XCR0 bits 1 (XMM) and 2 (YMM).
-  const bool osYmm = (ecx & (1u << 27)) != 0 && (ecx & (1u << 28)) != 0 &&
-                     (osSavedState() & 0x6u) == 0x6u;
+  const bool osYmm =
+      (ecx & (1u << 27)) != 0 && (ecx & (1u << 28)) != 0 && (osSavedState() & 0x6u) == 0x6u;
   // Leaf 7: EBX bit 5 AVX2, ECX bit 10 VPCLMULQDQ.
   f.avx2 = osYmm && (leaf7[1] & (1u << 5)) != 0;
   f.vpclmulqdq = osYmm && (leaf7[2] & (1u << 10)) != 0;

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "platform/event.h"
-
 #include <pthread.h>
 #include <time.h>
 
 #include <cerrno>
 #include <new>
+
+#include "platform/event.h"
 
 namespace Brimsel {
 namespace platform {
@@ -39,7 +39,8 @@ namespace {
 bool initCondition(pthread_cond_t* cv) {
   pthread_condattr_t attr;
   if (pthread_condattr_init(&attr) != 0) return false;
-  const bool ok = pthread_condattr_setclock(&attr, CLOCK_MONOTONIC) == 0 && pthread_cond_init(cv, &attr) == 0;
+  const bool ok =
+      pthread_condattr_setclock(&attr, CLOCK_MONOTONIC) == 0 && pthread_cond_init(cv, &attr) == 0;
   pthread_condattr_destroy(&attr);
   return ok;
 }
@@ -87,7 +88,10 @@ void eventSet(Event* e) {
   if (e == nullptr || pthread_mutex_lock(&e->mx) != 0) return;
   if (Waiter* w = e->first) {
     e->first = w->next;
-    if (e->first != nullptr) e->first->prev = nullptr; else e->last = nullptr;
+    if (e->first != nullptr)
+      e->first->prev = nullptr;
+    else
+      e->last = nullptr;
     --e->waiting;
     w->released = true;
     // Every waiter looks at its own entry; with one waiter (the usual case)
@@ -108,7 +112,10 @@ WaitResult eventWait(Event* e, unsigned long timeoutMs) {
     result = WaitResult::signalled;
   } else if (timeoutMs > 0) {
     Waiter self = {nullptr, e->last, false};
-    if (e->last != nullptr) e->last->next = &self; else e->first = &self;
+    if (e->last != nullptr)
+      e->last->next = &self;
+    else
+      e->first = &self;
     e->last = &self;
     ++e->waiting;
     int rc = 0;
@@ -125,8 +132,14 @@ WaitResult eventWait(Event* e, unsigned long timeoutMs) {
       result = WaitResult::signalled;
     } else {
       // Timed out (or failed) before any signal chose this waiter.
-      if (self.prev != nullptr) self.prev->next = self.next; else e->first = self.next;
-      if (self.next != nullptr) self.next->prev = self.prev; else e->last = self.prev;
+      if (self.prev != nullptr)
+        self.prev->next = self.next;
+      else
+        e->first = self.next;
+      if (self.next != nullptr)
+        self.next->prev = self.prev;
+      else
+        e->last = self.prev;
       --e->waiting;
       if (rc != ETIMEDOUT) result = WaitResult::failed;
     }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "platform/event.h"
-
 #include <windows.h>
+
+#include "platform/event.h"
 
 namespace Brimsel {
 namespace platform {
@@ -27,11 +27,16 @@ void eventSet(Event* event) { SetEvent(asHandle(event)); }
 // A null handle is passed on as it is: WaitForSingleObject answers WAIT_FAILED.
 WaitResult eventWait(Event* event, unsigned long timeoutMs) {
   switch (WaitForSingleObject(asHandle(event), static_cast<DWORD>(timeoutMs))) {
-    case WAIT_OBJECT_0: return WaitResult::signalled;
-    case WAIT_ABANDONED: return WaitResult::abandoned;
-    case WAIT_TIMEOUT: return WaitResult::timedOut;
-    case WAIT_FAILED: return WaitResult::failed;
-    default: return WaitResult::unknown;
+    case WAIT_OBJECT_0:
+      return WaitResult::signalled;
+    case WAIT_ABANDONED:
+      return WaitResult::abandoned;
+    case WAIT_TIMEOUT:
+      return WaitResult::timedOut;
+    case WAIT_FAILED:
+      return WaitResult::failed;
+    default:
+      return WaitResult::unknown;
   }
 }
 

@@ -4,15 +4,8 @@
 // in the traditional form of glibc's syslog(3); event-source registrations are
 // small text files, one per source, below a machine-wide folder that stands in
 // for the registry. Where both are is set in eventlogsettings_posix.cpp.
-#include "platform/eventlog.h"
-
 #include <brimsel/exception.h>
 #include <brimsel/util.h>
-
-#include "eventcatalogue.h"
-#include "eventlogger_internal.h"
-#include "syslogentry.h"
-
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -31,6 +24,11 @@
 #include <memory>
 #include <new>
 #include <string>
+
+#include "eventcatalogue.h"
+#include "eventlogger_internal.h"
+#include "platform/eventlog.h"
+#include "syslogentry.h"
 
 namespace Brimsel {
 namespace platform {
@@ -56,13 +54,15 @@ EventSource* openEventSource(const std::string& name) {
   sockaddr_un& address = source->address;
   memset(&address, 0, sizeof address);
   address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof address.sun_path || path.find('\0') != std::string::npos) return nullptr;
+  if (path.size() >= sizeof address.sun_path || path.find('\0') != std::string::npos)
+    return nullptr;
   memcpy(address.sun_path, path.data(), path.size());
   source->addressLength = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
   source->fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (source->fd < 0) return nullptr;
   // Connected once, so that each entry is a single send without a path lookup.
-  if (connect(source->fd, reinterpret_cast<const sockaddr*>(&address), source->addressLength) != 0) {
+  if (connect(source->fd, reinterpret_cast<const sockaddr*>(&address), source->addressLength) !=
+      0) {
     close(source->fd);
     return nullptr;
   }
@@ -129,9 +129,10 @@ bool reportEvent(EventSource* source, int type, unsigned short category, unsigne
     return false;
   }
   // The PID is read each time, so that a forked child reports its own.
-  const SyslogFields fields = {type, local.tm_mon, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                               source->tag, static_cast<unsigned long>(getpid()), categoryText, id,
-                               message, text != nullptr ? text : ""};
+  const SyslogFields fields = {
+      type,         local.tm_mon, local.tm_mday, local.tm_hour,
+      local.tm_min, local.tm_sec, source->tag,   static_cast<unsigned long>(getpid()),
+      categoryText, id,           message,       text != nullptr ? text : ""};
   SyslogEntry entry;
   if (!entry.format(fields)) {
     return false;  // a source name too long to leave room for any text
@@ -258,8 +259,11 @@ bool registerEventSource(const std::string& source, const void* module) {
       "# Event source registration written by the Brimsel library\n"
       "CategoryCount=5\n"
       "TypesSupported=31\n"
-      "EventMessageFile=" + modulePath + "\n"
-      "CategoryMessageFile=" + modulePath + "\n";
+      "EventMessageFile=" +
+      modulePath +
+      "\n"
+      "CategoryMessageFile=" +
+      modulePath + "\n";
   return replaceFile(root, source, contents);
 }
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Windows side of the event log: the Application event log through an event
 // source handle, and event-source registration in the registry.
-#include "platform/eventlog.h"
-
 #include <windows.h>
 
 #include <new>
 #include <string>
+
+#include "platform/eventlog.h"
 
 namespace Brimsel {
 namespace platform {
@@ -90,8 +90,7 @@ bool registerEventSource(const std::string& source, const void* module) {
   if (source.empty()) {
     return false;
   }
-  const std::string path =
-      moduleFilePath(static_cast<HMODULE>(const_cast<void*>(module)));
+  const std::string path = moduleFilePath(static_cast<HMODULE>(const_cast<void*>(module)));
   if (path.empty()) {
     return false;
   }

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Where the Linux event log writes entries and stores registrations; only the
 // library's own tests move them (eventlogger_internal.h).
-#include "eventlogger_internal.h"
-
 #include <mutex>
 #include <string>
+
+#include "eventlogger_internal.h"
 
 namespace Brimsel {
 namespace detail {
@@ -40,10 +40,14 @@ std::string get(std::string Settings::*field) {
 
 }  // namespace
 
-void setSyslogSocketPath(const std::string& path) { set(&Settings::socketPath, path, kDefaultSocketPath); }
+void setSyslogSocketPath(const std::string& path) {
+  set(&Settings::socketPath, path, kDefaultSocketPath);
+}
 std::string syslogSocketPath() { return get(&Settings::socketPath); }
 
-void setEventSourceStoreRoot(const std::string& root) { set(&Settings::storeRoot, root, kDefaultStoreRoot); }
+void setEventSourceStoreRoot(const std::string& root) {
+  set(&Settings::storeRoot, root, kDefaultStoreRoot);
+}
 std::string eventSourceStoreRoot() { return get(&Settings::storeRoot); }
 
 }  // namespace detail

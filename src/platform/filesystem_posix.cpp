@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "platform/filesystem.h"
+#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <cerrno>
 
-#include <sys/stat.h>
-#include <sys/types.h>
+#include "platform/filesystem.h"
 
 namespace Brimsel {
 namespace platform {

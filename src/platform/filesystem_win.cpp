@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "platform/filesystem.h"
-
 #include <windows.h>
+
+#include "platform/filesystem.h"
 
 namespace Brimsel {
 namespace platform {

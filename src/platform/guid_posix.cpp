@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: MIT
 // New identifiers on Linux: random (version 4) identifiers from the kernel's
 // random source.
-#include "platform/guid.h"
+#include <fcntl.h>
+#include <sys/random.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
 #include <system_error>
 
-#include <fcntl.h>
-#include <sys/random.h>
-#include <unistd.h>
+#include "platform/guid.h"
 
 namespace Brimsel {
 namespace platform {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // New identifiers on Windows: the RPC runtime's UuidCreate (rpcrt4).
-#include <windows.h>
 #include <rpc.h>
+#include <windows.h>
 
 // After the system headers on purpose: the public header must accept the
 // _GUID they already defined.

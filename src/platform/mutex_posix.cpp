@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <brimsel/exception.h>
 #include <brimsel/mutex.h>
-
-#include "errors.h"
-#include "platform/mutex.h"
-
 #include <linux/futex.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -13,6 +9,9 @@
 #include <climits>
 #include <cstdint>
 #include <new>
+
+#include "errors.h"
+#include "platform/mutex.h"
 
 namespace Brimsel {
 namespace platform {
@@ -89,7 +88,8 @@ void Mutex::lock(const char* /*site*/) {
     return;
   }
   int c = 0;
-  if (!l->state.compare_exchange_strong(c, 1, std::memory_order_acquire, std::memory_order_relaxed)) {
+  if (!l->state.compare_exchange_strong(c, 1, std::memory_order_acquire,
+                                        std::memory_order_relaxed)) {
     // Contended: mark the word "with waiters" and sleep until it is free.
     if (c != 2) c = l->state.exchange(2, std::memory_order_acquire);
     while (c != 0) {

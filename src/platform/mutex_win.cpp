@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include <brimsel/exception.h>
 #include <brimsel/mutex.h>
-
-#include "errors.h"
-#include "platform/mutex.h"
-
 #include <windows.h>
 
 #include <new>
+
+#include "errors.h"
+#include "platform/mutex.h"
 
 namespace Brimsel {
 namespace platform {

@@ -11,7 +11,6 @@
 #ifndef BRIMSEL_PLATFORM_SOCKET_H
 #define BRIMSEL_PLATFORM_SOCKET_H
 
-
 #include <cstddef>
 #include <string>
 

@@ -4,8 +4,6 @@
 // error instead of SIGPIPE, a blocking recv woken by shutdown() (closing a
 // socket does not wake a thread that waits on it), and poll (no limit on
 // descriptor numbers) for an interrupted connect.
-#include "platform/socket.h"
-
 #include <arpa/inet.h>
 #include <errno.h>
 #include <netdb.h>
@@ -16,6 +14,8 @@
 #include <unistd.h>
 
 #include <cstring>
+
+#include "platform/socket.h"
 
 namespace Brimsel {
 namespace platform {

@@ -4,14 +4,14 @@
 // each recv. The wake-up channel is a UDP socket connected to itself on
 // 127.0.0.1 (select takes sockets only); sending it one datagram ends a
 // select that waits on it at once.
-#include "platform/socket.h"
-
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <climits>
 #include <cstdint>
 #include <cstring>
+
+#include "platform/socket.h"
 
 namespace Brimsel {
 namespace platform {
@@ -82,7 +82,8 @@ void abortSocket(int s) {
   ::shutdown(toSocket(s), SD_BOTH);
   // A socket is a file handle: cancelling its I/O from here ends a send
   // that another thread has blocked on it, which shutdown does not.
-  ::CancelIoEx(reinterpret_cast<HANDLE>(toSocket(s)), nullptr);  // NOLINT(performance-no-int-to-ptr)
+  ::CancelIoEx(reinterpret_cast<HANDLE>(toSocket(s)),
+               nullptr);  // NOLINT(performance-no-int-to-ptr)
 }
 
 bool openWaker(Waker& waker) {
@@ -120,7 +121,8 @@ long receive(int s, const Waker& waker, char* buffer, std::size_t capacity) {
   FD_SET(toSocket(s), &readable);
   if (waker.receiveEnd >= 0) FD_SET(toSocket(waker.receiveEnd), &readable);
   if (::select(0, &readable, nullptr, nullptr, nullptr) == SOCKET_ERROR) return kReceiveFailed;
-  if (waker.receiveEnd >= 0 && FD_ISSET(toSocket(waker.receiveEnd), &readable)) return kReceiveWoken;
+  if (waker.receiveEnd >= 0 && FD_ISSET(toSocket(waker.receiveEnd), &readable))
+    return kReceiveWoken;
   u_long waiting = 0;
   if (::ioctlsocket(toSocket(s), FIONREAD, &waiting) == SOCKET_ERROR) return kReceiveFailed;
   // Readable with nothing waiting: the peer has closed the connection.

@@ -49,17 +49,22 @@ int main() {
   }
   // The headers' version macros name the library the program runs with.
   const Brimsel::Version& v = Brimsel::version();
-  if (v.verMajor() != 3 || BRIMSEL_VERSION_MAJOR != v.verMajor() || BRIMSEL_VERSION_MINOR != v.verMinor() ||
-      BRIMSEL_VERSION_PATCH != v.release() || BRIMSEL_VERSION_TWEAK != v.build() ||
-      BRIMSEL_VERSION != ((v.verMajor() * 100 + v.verMinor()) * 100 + v.release()) * 100 + v.build()) {
-    std::cerr << "the library reports version " << v.text() << ", the headers " << BRIMSEL_VERSION << "\n";
+  if (v.verMajor() != 3 || BRIMSEL_VERSION_MAJOR != v.verMajor() ||
+      BRIMSEL_VERSION_MINOR != v.verMinor() || BRIMSEL_VERSION_PATCH != v.release() ||
+      BRIMSEL_VERSION_TWEAK != v.build() ||
+      BRIMSEL_VERSION !=
+          ((v.verMajor() * 100 + v.verMinor()) * 100 + v.release()) * 100 + v.build()) {
+    std::cerr << "the library reports version " << v.text() << ", the headers " << BRIMSEL_VERSION
+              << "\n";
     return 1;
   }
 #if defined(_WIN32) && defined(BRIMSEL_STATIC)
   // Linked statically, the program itself carries the event log's messages.
   char message[128];
-  if (FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS, GetModuleHandleA(nullptr),
-                     0x40020106, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), message, sizeof message, nullptr) == 0 ||
+  if (FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     GetModuleHandleA(nullptr), 0x40020106,
+                     MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), message, sizeof message,
+                     nullptr) == 0 ||
       std::string(message).find("An Error was posted.") != 0) {
     std::cerr << "the program carries no message table of the event log\n";
     return 1;

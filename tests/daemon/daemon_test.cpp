@@ -5,7 +5,6 @@
 #include <brimsel/daemoncomm.h>
 #include <brimsel/eventlogger.h>
 #include <brimsel/exception.h>
-
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -67,19 +66,33 @@ TEST(ConnectString, GrammarAndTheThreeForms) {
   const std::string n(1, '\0');
   const struct {
     std::string text, expected;  // "protocol|host|port|user|password", or "" when it does not parse
-  } rows[] = {
-      {"proto://hostA:7000x", "proto|hostA|7000||"}, {"proto://:abc", "proto||0||"}, {"proto//hostA:7000", ""}, {"", ""},
-      {"alice:a:b@proto://hostA:7000", "proto|hostA|7000|alice|a:b"}, {"u:p@x@proto://h:1", "x@proto|h|1|u|p"},
-      {":@p://h:1", "p|h|1||"}, {"alice@proto://hostA:7000", ""}, {"proto:" + n + n + "hostA:7000", "proto|hostA|7000||"},
-      {"proto::", ""}, {"proto:/:7000", ""}, {"a:bc:5", "a||5||"}, {"p://h: \t+42", "p|h|42||"}, {"p://h:+-1", "p|h|0||"},
-      {"p://h:12" + n + "34", "p|h|12||"}, {"p://h:-99999999999999", "p|h|" + std::to_string(INT_MIN) + "||"},
-      {"p://h:99999999999999", "p|h|" + std::to_string(INT_MAX) + "||"}, {"p://h:2147483648", "p|h|2147483647||"}};
+  } rows[] = {{"proto://hostA:7000x", "proto|hostA|7000||"},
+              {"proto://:abc", "proto||0||"},
+              {"proto//hostA:7000", ""},
+              {"", ""},
+              {"alice:a:b@proto://hostA:7000", "proto|hostA|7000|alice|a:b"},
+              {"u:p@x@proto://h:1", "x@proto|h|1|u|p"},
+              {":@p://h:1", "p|h|1||"},
+              {"alice@proto://hostA:7000", ""},
+              {"proto:" + n + n + "hostA:7000", "proto|hostA|7000||"},
+              {"proto::", ""},
+              {"proto:/:7000", ""},
+              {"a:bc:5", "a||5||"},
+              {"p://h: \t+42", "p|h|42||"},
+              {"p://h:+-1", "p|h|0||"},
+              {"p://h:12" + n + "34", "p|h|12||"},
+              {"p://h:-99999999999999", "p|h|" + std::to_string(INT_MIN) + "||"},
+              {"p://h:99999999999999", "p|h|" + std::to_string(INT_MAX) + "||"},
+              {"p://h:2147483648", "p|h|2147483647||"}};
   for (const auto& row : rows) {
     DaemonComm comm(nullptr);
     std::string user = "-", password = "-", host = "h0", protocol;
     int port = 1;
-    const bool ok = comm.parse(user, password, host, port, row.text, row.expected.substr(0, row.expected.find('|')));
-    const std::string got = ok ? comm.protocol() + "|" + host + "|" + std::to_string(port) + "|" + user + "|" + password : "";
+    const bool ok = comm.parse(user, password, host, port, row.text,
+                               row.expected.substr(0, row.expected.find('|')));
+    const std::string got =
+        ok ? comm.protocol() + "|" + host + "|" + std::to_string(port) + "|" + user + "|" + password
+           : "";
     EXPECT_EQ(got, row.expected) << row.text;
     EXPECT_EQ(comm.parse(protocol, host, port, row.text), !row.expected.empty());
     EXPECT_EQ(protocol + host + std::to_string(port) + std::to_string(comm.parsedOk()),
@@ -91,14 +104,17 @@ TEST(ConnectString, GrammarAndTheThreeForms) {
   int port = 1;
   EXPECT_FALSE(comm.parse(user, password, host, port, "bob:pw@Daemon://hostC:82", "daemon"));
   EXPECT_FALSE(comm.parse(user, password, host, port, "other://hostC:82", comm.protocol()));
-  EXPECT_EQ(user + password + host + std::to_string(port) + comm.host() + std::to_string(comm.parsedOk()), "u0p0h01hostC1");
+  EXPECT_EQ(
+      user + password + host + std::to_string(port) + comm.host() + std::to_string(comm.parsedOk()),
+      "u0p0h01hostC1");
 }
 
 // After a failure there is no connection, nothing to send, nothing to ping.
 std::string connectFailure(DaemonComm& comm) {
   Brimsel::Exception e(0, false, "");
   const std::string outcome = raised([&] { comm.connect(); }, &e);
-  EXPECT_TRUE(!e.isFatal() && e.file() == "daemoncomm.cpp" && !comm.isConnected() && !comm.send("x") && !comm.disconnect());
+  EXPECT_TRUE(!e.isFatal() && e.file() == "daemoncomm.cpp" && !comm.isConnected() &&
+              !comm.send("x") && !comm.disconnect());
   EXPECT_EQ(raised([&] { comm.createPingRequest(); }), "1002:Client is not connected to daemon");
   return outcome;
 }
@@ -108,7 +124,8 @@ TEST_F(Daemon, ConnectFailuresAndTheirLegends) {
   EXPECT_EQ(connectFailure(comm), "1001:Connect string has not been parsed");
   int closedPort = 0;
   support::closeSocket(support::listenLoopback(closedPort));  // nothing listens there now
-  for (const std::string& port : {std::to_string(closedPort), std::string("0"), std::string("-1"), std::to_string(server.port() + 65536)}) {
+  for (const std::string& port : {std::to_string(closedPort), std::string("0"), std::string("-1"),
+                                  std::to_string(server.port() + 65536)}) {
     ASSERT_TRUE(comm.parse("daemon://127.0.0.1:" + port));
     EXPECT_EQ(connectFailure(comm), "1001:Failed to connect to host") << port;
   }
@@ -122,9 +139,11 @@ TEST_F(Daemon, SendPingDisconnectAndConnectAgain) {
   DaemonComm comm(record);
   EXPECT_EQ(comm.pingStatus(), DaemonComm::PING_REQUESTED);
   for (const char* host : {"127.0.0.1", "localhost"}) {
-    ASSERT_TRUE(comm.parse("daemon://" + std::string(host) + ":" + std::to_string(server.port())) && comm.connect());
+    ASSERT_TRUE(comm.parse("daemon://" + std::string(host) + ":" + std::to_string(server.port())) &&
+                comm.connect());
     support::Peer peer = server.accept();
-    EXPECT_TRUE(comm.isConnected() && comm.createPingRequest() && comm.send("abc") && comm.send(""));
+    EXPECT_TRUE(comm.isConnected() && comm.createPingRequest() && comm.send("abc") &&
+                comm.send(""));
     EXPECT_TRUE(comm.connect()) << "connecting while connected keeps the one connection";
     EXPECT_EQ(server.accept(100).socket(), -1);
     EXPECT_TRUE(comm.send(std::string("n\0l", 3)));
@@ -161,7 +180,8 @@ TEST_F(Daemon, SplittingTheStreamIntoMessages) {
   writer.join();
   ASSERT_TRUE(all);
   const Messages got = texts();
-  EXPECT_EQ(Messages(got.begin(), got.begin() + 6), Messages({"one", "two", zeros, "first", "second", slow}));
+  EXPECT_EQ(Messages(got.begin(), got.begin() + 6),
+            Messages({"one", "two", zeros, "first", "second", slow}));
   EXPECT_TRUE(got[6] == big) << "the 1 MiB message changed, size " << got[6].size();
   for (int i = 0; i < 2000; ++i) ASSERT_EQ(got[i + 7], std::to_string(i));
 }
@@ -182,7 +202,12 @@ class Picky : public DaemonComm {
 TEST_F(Daemon, ARaisingHandlerLosesOnlyItsOwnMessage) {
   Picky comm;
   support::Peer peer = open(comm);
-  ASSERT_TRUE(peer.write("a\x04" "bad\x04" "b\x04" "worse\x04" "c\x04") && has(3));
+  ASSERT_TRUE(peer.write("a\x04"
+                         "bad\x04"
+                         "b\x04"
+                         "worse\x04"
+                         "c\x04") &&
+              has(3));
   ASSERT_TRUE(peer.write("d\x04") && has(4));
   EXPECT_TRUE(comm.disconnect());
   EXPECT_EQ(texts(), Messages({"took a", "took b", "took c", "took d"}));
@@ -191,7 +216,8 @@ TEST_F(Daemon, ARaisingHandlerLosesOnlyItsOwnMessage) {
 // Closed or reset: the partial message is dropped, the connection given up
 // and reported with the text of a fatal Exception 1002. Sends to a reset
 // connection fail, never with SIGPIPE, though the response thread (held in
-// its callback) has not closed the socket yet. Without a callback the connection is given up all the same.
+// its callback) has not closed the socket yet. Without a callback the connection is given up all
+// the same.
 std::shared_future<void> gHeld;
 void holdInCallback(DaemonComm::Status status, const std::string& text) {
   record(status, text);
@@ -212,8 +238,9 @@ TEST_F(Daemon, ClosedOrResetByTheServer) {
     ASSERT_TRUE(has(2));
     const std::string text = texts()[1];
     std::ostringstream expected;
-    expected << "!" << Brimsel::Exception("daemoncomm.cpp", std::atoi(text.c_str() + text.find(" @ ") + 3), 1002, true,
-                                          "Server connection terminated unexpectedly");
+    expected << "!"
+             << Brimsel::Exception("daemoncomm.cpp", std::atoi(text.c_str() + text.find(" @ ") + 3),
+                                   1002, true, "Server connection terminated unexpectedly");
     EXPECT_EQ(text, expected.str());
     EXPECT_FALSE(comm.isConnected() || comm.send("x") || comm.disconnect());
     EXPECT_EQ(texts().size(), 2u);
@@ -241,7 +268,10 @@ TEST_F(Daemon, CallbackSendsDisconnectsAndReconnects) {
   DaemonComm comm(answerAndReconnect);
   gComm = &comm;
   support::Peer peer = open(comm);
-  ASSERT_TRUE(peer.write("hello\x04" "bye\x04" "read already\x04"));
+  ASSERT_TRUE(
+      peer.write("hello\x04"
+                 "bye\x04"
+                 "read already\x04"));
   EXPECT_EQ(peer.messages(2), Messages({"ack hello", "ack bye"}));
   EXPECT_TRUE(peer.closedByClient());
   ASSERT_TRUE(has(3));
@@ -268,10 +298,13 @@ TEST_F(Daemon, ConcurrentDisconnectsEndTheConnectionExactlyOnce) {
     std::promise<void> go;
     std::shared_future<void> start = go.get_future().share();
     std::vector<std::future<bool>> calls;
-    for (int i = 0; i < 4; ++i) calls.push_back(std::async(std::launch::async, [&comm, start] { return start.wait(), comm.disconnect(); }));
+    for (int i = 0; i < 4; ++i)
+      calls.push_back(std::async(std::launch::async,
+                                 [&comm, start] { return start.wait(), comm.disconnect(); }));
     go.set_value();
     int ended = 0;
-    for (std::future<bool>& call : calls) ended += support::endsInTime([&] { return call.get(); }, "disconnect") ? 1 : 0;
+    for (std::future<bool>& call : calls)
+      ended += support::endsInTime([&] { return call.get(); }, "disconnect") ? 1 : 0;
     EXPECT_EQ(1, ended) << "round " << round;
   }
 }
@@ -289,15 +322,18 @@ TEST_F(Daemon, ASendBlockedInTheCallbackOrElsewhereFailsOnDisconnectAndDestructi
     gComm = comm.get();
     support::Peer peer = open(*comm);
     ASSERT_TRUE(peer.write("go\x04"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // lets the send fill the connection
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(300));  // lets the send fill the connection
     ASSERT_TRUE(texts().empty()) << "the send did not block";
-    support::endsInTime([&] { destroy ? comm.reset() : void(comm->disconnect()); }, destroy ? "the destructor" : "disconnect");
+    support::endsInTime([&] { destroy ? comm.reset() : void(comm->disconnect()); },
+                        destroy ? "the destructor" : "disconnect");
     EXPECT_EQ(texts(), Messages({"failed"}));
   }
   DaemonComm comm(record);
   support::Peer peer = open(comm);
   std::future<bool> sent = std::async(std::launch::async, [&] { return comm.send(kHuge); });
-  ASSERT_FALSE(support::readyWithin(sent, std::chrono::milliseconds(300))) << "the send did not block";
+  ASSERT_FALSE(support::readyWithin(sent, std::chrono::milliseconds(300)))
+      << "the send did not block";
   EXPECT_TRUE(support::endsInTime([&] { return comm.disconnect() && !sent.get(); }, "disconnect"));
 }
 
@@ -305,11 +341,13 @@ TEST_F(Daemon, ASendBlockedInTheCallbackOrElsewhereFailsOnDisconnectAndDestructi
 // A process that closed its standard input gets descriptor 0 for the
 // connection, which works like any other.
 TEST_F(Daemon, ConnectionOnDescriptorZero) {
-  EXPECT_EQ(support::inChild([&] {
-    close(0);
-    DaemonComm comm(nullptr);
-    return comm.parse(server.connectString()) && comm.connect() && comm.send("on zero") ? 0 : 1;
-  }), "exit 0");
+  EXPECT_EQ(
+      support::inChild([&] {
+        close(0);
+        DaemonComm comm(nullptr);
+        return comm.parse(server.connectString()) && comm.connect() && comm.send("on zero") ? 0 : 1;
+      }),
+      "exit 0");
   EXPECT_EQ(server.accept().messages(1), Messages({"on zero"}));
 }
 
@@ -327,16 +365,27 @@ TEST_F(Daemon, EachDeliveredBlockIsOneTraceLine) {
   logger.setLevel(Brimsel::EventLogger::LEVEL_TRACE);
   DaemonComm comm(record);
   support::Peer peer = open(comm);
-  const std::pair<const char*, const char*> blocks[] = {{"a\x04\x04" "b\x04", "a\x04\x04" "b\x04"}, {"c\x04" "d", "c\x04"},
-                                                        {"e\x04", "de\x04"}, {"f\x04", ""}};
+  const std::pair<const char*, const char*> blocks[] = {{"a\x04\x04"
+                                                         "b\x04",
+                                                         "a\x04\x04"
+                                                         "b\x04"},
+                                                        {"c\x04"
+                                                         "d",
+                                                         "c\x04"},
+                                                        {"e\x04", "de\x04"},
+                                                        {"f\x04", ""}};
   for (std::size_t i = 0; i < 4; ++i) {
     const auto& [sent, traced] = blocks[i];
     if (*traced == '\0') logger.setLevel(Brimsel::EventLogger::LEVEL_DEBUG);
     ASSERT_TRUE(peer.write(sent) && has(i + 2));
     char buffer[4096];
-    const long n = support::waitForData(catcher, *traced ? 10000 : 100) ? recv(catcher, buffer, sizeof buffer, 0) : 0;
-    const std::string entry(buffer, n > 0 ? n : 0), legend = "0xC0020109] Trace info was posted. Legend was: ";
-    EXPECT_EQ(entry.substr(std::min(entry.size(), entry.find(legend))), *traced ? legend + traced : "");
+    const long n = support::waitForData(catcher, *traced ? 10000 : 100)
+                       ? recv(catcher, buffer, sizeof buffer, 0)
+                       : 0;
+    const std::string entry(buffer, n > 0 ? n : 0),
+        legend = "0xC0020109] Trace info was posted. Legend was: ";
+    EXPECT_EQ(entry.substr(std::min(entry.size(), entry.find(legend))),
+              *traced ? legend + traced : "");
   }
   comm.disconnect();
   Brimsel::detail::setSyslogSocketPath("");

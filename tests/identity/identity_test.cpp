@@ -11,6 +11,7 @@
 #include <windows.h>
 #else
 #include <sys/syscall.h>
+
 #include "child.h"
 #endif
 
@@ -36,30 +37,42 @@ namespace {
 TEST(Version, CompareTellsHowTheOtherStandsAsDeepAsAsked) {
   std::mt19937 rng(5);
   const int parts[] = {INT_MIN, -1, 0, 1, INT_MAX};
-  auto make = [&] { return Version(parts[rng() % 5], parts[rng() % 5], parts[rng() % 5], parts[rng() % 5]); };
+  auto make = [&] {
+    return Version(parts[rng() % 5], parts[rng() % 5], parts[rng() % 5], parts[rng() % 5]);
+  };
   for (int round = 0; round < 5000; ++round) {
     const Version a = make(), b = make();
     const int depth = static_cast<int>(rng() % 7) - 1;  // -1 and 4 to 5 compare all four, like 3
     const int pa[] = {a.verMajor(), a.verMinor(), a.release(), a.build()};
     const int pb[] = {b.verMajor(), b.verMinor(), b.release(), b.build()};
     int expected = 0;
-    for (int i = 0; i <= (depth >= 0 && depth < 3 ? depth : 3) && expected == 0; ++i) expected = (pb[i] > pa[i]) - (pb[i] < pa[i]);
+    for (int i = 0; i <= (depth >= 0 && depth < 3 ? depth : 3) && expected == 0; ++i)
+      expected = (pb[i] > pa[i]) - (pb[i] < pa[i]);
     ASSERT_EQ(a.compare(b, depth), expected) << a.text() << " " << b.text() << " at " << depth;
   }
 }
 
 TEST(Version, TextFormsAndFromText) {
   EXPECT_EQ(Version(INT_MAX, INT_MIN, -1, 7).text(), "2147483647.-2147483648.-1.7");
-  EXPECT_EQ(Version(3, 0, 1, 7).textLS() + " " + Version(3, 0, 1).textLS() + " " + Version(-3, -4, -5, -1).textLS(),
+  EXPECT_EQ(Version(3, 0, 1, 7).textLS() + " " + Version(3, 0, 1).textLS() + " " +
+                Version(-3, -4, -5, -1).textLS(),
             "3.0-1.7 3.0-1 -3.-4--5.-1");
   const std::pair<std::string, const char*> read[] = {
-      {"", "-1.-1.-1.-1"}, {"v3 r0 b1 x0", "3.0.1.0"}, {"3.0.1.0.99", "3.0.1.0"}, {"-5", "5.-1.-1.-1"},
-      {"03.007", "3.7.-1.-1"}, {std::string("4.5\0" "6.7", 7), "4.5.-1.-1"},
+      {"", "-1.-1.-1.-1"},
+      {"v3 r0 b1 x0", "3.0.1.0"},
+      {"3.0.1.0.99", "3.0.1.0"},
+      {"-5", "5.-1.-1.-1"},
+      {"03.007", "3.7.-1.-1"},
+      {std::string("4.5\0"
+                   "6.7",
+                   7),
+       "4.5.-1.-1"},
       {"2147483647.2147483648.99999999999999999999.1", "2147483647.2147483647.2147483647.1"},
       {"214748364.21474836470", "214748364.2147483647.-1.-1"},
       {std::string(124, ' ') + "1.2345", "1.23.-1.-1"},  // characters 125 to 128 are "1.23"
       {std::string(128, 'x') + "1.2.3.4", "-1.-1.-1.-1"}};
-  for (const auto& [text, expected] : read) EXPECT_EQ(Version::fromText(text).text(), expected) << text;
+  for (const auto& [text, expected] : read)
+    EXPECT_EQ(Version::fromText(text).text(), expected) << text;
 }
 
 // Upper case out, either case in; every character replaced by what it must
@@ -68,7 +81,8 @@ TEST(Version, TextFormsAndFromText) {
 TEST(Guid, TextForm) {
   const _GUID high = {0xFFFFFFFFUL, 0x0BCD, 0xABCD, {0xFF, 0xEE, 0, 0x0A, 0xB0, 0xC1, 0xD2, 0xE3}};
   EXPECT_EQ(Guid(high).asString(), "FFFFFFFF-0BCD-ABCD-FFEE-000AB0C1D2E3");
-  EXPECT_EQ(Guid::fromString(std::string("ffffffff-0bcd-abcd-ffEE-000ab0c1d2e3\0x", 38)), Guid(high));
+  EXPECT_EQ(Guid::fromString(std::string("ffffffff-0bcd-abcd-ffEE-000ab0c1d2e3\0x", 38)),
+            Guid(high));
   EXPECT_EQ(Guid::null.asString(), "00000000-0000-0000-0000-000000000000");
   const std::string good = "12345678-9abc-DEF0-1234-56789abcdef0";
   for (std::size_t i = 0; i < good.size(); ++i) {
@@ -78,13 +92,15 @@ TEST(Guid, TextForm) {
       EXPECT_TRUE((c == '-') == (good[i] == '-') || Guid::fromString(bad) == Guid::null) << bad;
     }
   }
-  for (const std::string& bad : {good.substr(1), good + "0", "{" + good + "}"}) EXPECT_EQ(Guid::fromString(bad), Guid::null);
+  for (const std::string& bad : {good.substr(1), good + "0", "{" + good + "}"})
+    EXPECT_EQ(Guid::fromString(bad), Guid::null);
 }
 
 // New every time, random in every group, version 4 and variant 10, read back from their text.
 TEST(Guid, CreatedIdentifiersAreNewAndRandom) {
   std::set<std::string> seen, groups[5];
-  const std::pair<std::size_t, std::size_t> kGroups[] = {{0, 8}, {9, 4}, {14, 4}, {19, 4}, {24, 12}};
+  const std::pair<std::size_t, std::size_t> kGroups[] = {
+      {0, 8}, {9, 4}, {14, 4}, {19, 4}, {24, 12}};
   for (int i = 0; i < 200; ++i) {
     const Guid g = Guid::create();
     const std::string s = g.asString();
@@ -99,19 +115,26 @@ TEST(Guid, CreatedIdentifiersAreNewAndRandom) {
 // The kernel refuses the random source in a child process: no identifier
 // but Exception 0 with the reason. Without getrandom the device is read.
 TEST(Guid, AFailedRandomSourceRaisesRatherThanHandOutAnIdentifier) {
-  const std::string failure = "0:Failed to create a unique identifier: the system's random source failed (";
+  const std::string failure =
+      "0:Failed to create a unique identifier: the system's random source failed (";
   const struct {
     int getrandomError;
     long second;
     int secondError;
     std::string expected;
-  } cases[] = {{EIO, -1, 0, failure + "Input/output error)"}, {ENOSYS, -1, 0, "ok"},
-               {ENOSYS, SYS_openat, EMFILE, failure + "Too many open files)"}, {ENOSYS, SYS_read, EIO, failure + "Input/output error)"}};
+  } cases[] = {{EIO, -1, 0, failure + "Input/output error)"},
+               {ENOSYS, -1, 0, "ok"},
+               {ENOSYS, SYS_openat, EMFILE, failure + "Too many open files)"},
+               {ENOSYS, SYS_read, EIO, failure + "Input/output error)"}};
   for (const auto& c : cases) {
     EXPECT_EQ(support::inChild([&] {
-      if (!support::refuseSystemCall(SYS_getrandom, c.getrandomError) || !support::refuseSystemCall(c.second, c.secondError)) return 2;
-      return support::raised([] { Guid::create(); }) == c.expected ? 0 : 1;
-    }), "exit 0") << c.expected;
+                if (!support::refuseSystemCall(SYS_getrandom, c.getrandomError) ||
+                    !support::refuseSystemCall(c.second, c.secondError))
+                  return 2;
+                return support::raised([] { Guid::create(); }) == c.expected ? 0 : 1;
+              }),
+              "exit 0")
+        << c.expected;
   }
 }
 #endif
@@ -122,16 +145,22 @@ TEST(UnitConversions, FiguresToTheLastBit) {
   const std::tuple<double (*)(double, bool), double, bool, double> cases[] = {
       {U::FehCelConversion, -42.0, true, -43.599999999999994},  // times 9, then divided by 5
       {U::FehCelConversion, 451.0, false, 232.7777777777778},   // times the double nearest 5/9
-      {U::FtMeterConversion, 1.0, true, 3.2808399}, {U::FtMeterConversion, 3.2808399, false, 1.0},
-      {U::InchMillimeterConversion, 25.4, true, 1.0000005399999998}, {U::InchMillimeterConversion, 0.0393701, false, 1.0},
-      {U::InhgHpaConversion, 1013.25, true, 29.924689888275}, {U::InhgHpaConversion, 29.92, false, 1013.0912003829485},
-      {U::LbsKgsConversion, 1.0, true, 2.20462262}, {U::LbsKgsConversion, 2.0, false, 0.9071848}};
-  for (const auto& [convert, value, flag, expected] : cases) EXPECT_EQ(convert(value, flag), expected) << value;
+      {U::FtMeterConversion, 1.0, true, 3.2808399},
+      {U::FtMeterConversion, 3.2808399, false, 1.0},
+      {U::InchMillimeterConversion, 25.4, true, 1.0000005399999998},
+      {U::InchMillimeterConversion, 0.0393701, false, 1.0},
+      {U::InhgHpaConversion, 1013.25, true, 29.924689888275},
+      {U::InhgHpaConversion, 29.92, false, 1013.0912003829485},
+      {U::LbsKgsConversion, 1.0, true, 2.20462262},
+      {U::LbsKgsConversion, 2.0, false, 0.9071848}};
+  for (const auto& [convert, value, flag, expected] : cases)
+    EXPECT_EQ(convert(value, flag), expected) << value;
 }
 
 TEST(Library, IdentityIsBuiltOnceAndIsTheVersionItsFileCarries) {
   EXPECT_EQ(Brimsel::product(), "Brimsel Foundation Class Library");
-  EXPECT_EQ(Brimsel::copyright(), "Copyright (c) 2026 the Brimsel Foundation Class Library developers");
+  EXPECT_EQ(Brimsel::copyright(),
+            "Copyright (c) 2026 the Brimsel Foundation Class Library developers");
   EXPECT_EQ(Brimsel::version().text(), "3.0.1.0");
   EXPECT_EQ(&Brimsel::version(), &Brimsel::version());
 #if defined(_WIN32)
@@ -142,8 +171,10 @@ TEST(Library, IdentityIsBuiltOnceAndIsTheVersionItsFileCarries) {
   UINT length = 0;
   ASSERT_TRUE(GetFileVersionInfoA("brimsel.dll", 0, static_cast<DWORD>(info.size()), info.data()) &&
               VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length) &&
-              VerQueryValueA(info.data(), "\\StringFileInfo\\040904b0\\ProductName", reinterpret_cast<void**>(&name), &length));
-  EXPECT_EQ(std::vector<DWORD>({fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS, fixed->dwProductVersionLS}),
+              VerQueryValueA(info.data(), "\\StringFileInfo\\040904b0\\ProductName",
+                             reinterpret_cast<void**>(&name), &length));
+  EXPECT_EQ(std::vector<DWORD>({fixed->dwFileVersionMS, fixed->dwFileVersionLS,
+                                fixed->dwProductVersionMS, fixed->dwProductVersionLS}),
             std::vector<DWORD>({0x00030000u, 0x00010000u, 0x00030000u, 0x00010000u}));
   EXPECT_STREQ(name, Brimsel::product().c_str());
 #endif
@@ -158,7 +189,8 @@ const char cSep = '/';
 // A fresh directory, the current one for the test's scope, removed after.
 struct TempRoot {
   const fs::path old = fs::current_path();
-  const std::string path = (fs::temp_directory_path() / ("brimsel-" + Guid::create().asString())).string();
+  const std::string path =
+      (fs::temp_directory_path() / ("brimsel-" + Guid::create().asString())).string();
   TempRoot() {
     fs::create_directories(path);
     fs::current_path(path);
@@ -177,14 +209,17 @@ struct TempRoot {
 
 // createPath(path) returns `where`, a directory, when `reason` is empty;
 // otherwise it raises 4001 (not fatal, no location) naming `where` and the reason.
-void expectOutcome(const std::string& path, const std::string& where, const std::string& reason = "") {
+void expectOutcome(const std::string& path, const std::string& where,
+                   const std::string& reason = "") {
   std::string got;
   Brimsel::Exception e(0, false, "");
   const std::string outcome = support::raised([&] { got = Brimsel::createPath(path); }, &e);
   if (reason.empty()) {
-    EXPECT_TRUE(outcome + got == "ok" + where && fs::is_directory(where)) << path << ": " << outcome << got;
+    EXPECT_TRUE(outcome + got == "ok" + where && fs::is_directory(where))
+        << path << ": " << outcome << got;
   } else {
-    EXPECT_EQ(outcome, "4001:Failed to create directory <" + where + "> because <" + reason + ">") << path;
+    EXPECT_EQ(outcome, "4001:Failed to create directory <" + where + "> because <" + reason + ">")
+        << path;
     EXPECT_TRUE(!e.isFatal() && e.file().empty() && e.line() == -1);
   }
 }
@@ -200,12 +235,15 @@ TEST(CreatePath, CreatesWhatIsMissingKeepsWhatExistsAndNamesWhatFails) {
   expectOutcome(root.sub("f/g/h"), root.sub("f/g/"), "ERROR_PATH_NOT_FOUND");
   expectOutcome(root.sub("f/"), root.sub("f/"), "an undocumented error occured");
   const std::string tooLong(300, 'n');
-  expectOutcome(root.sub("made/" + tooLong + "/z"), root.sub("made/" + tooLong + "/"), "an undocumented error occured");
+  expectOutcome(root.sub("made/" + tooLong + "/z"), root.sub("made/" + tooLong + "/"),
+                "an undocumented error occured");
   EXPECT_TRUE(fs::is_directory(root.sub("made")));
   std::vector<std::future<void>> threads;
   for (int i = 0; i < 6; ++i) {
     threads.push_back(std::async(std::launch::async, [&root, i] {
-      for (int n = 0; n < 50; ++n) EXPECT_EQ(Brimsel::createPath(root.sub("r/s/t" + std::to_string(i % 3))), root.sub("r/s/t" + std::to_string(i % 3) + "/"));
+      for (int n = 0; n < 50; ++n)
+        EXPECT_EQ(Brimsel::createPath(root.sub("r/s/t" + std::to_string(i % 3))),
+                  root.sub("r/s/t" + std::to_string(i % 3) + "/"));
     }));
   }
   for (auto& t : threads) support::endsInTime([&] { t.get(); }, "createPath");
@@ -252,7 +290,8 @@ TEST(CreatePath, WindowsDrivesSharesAndRootedPaths) {
   expectOutcome(missing + "x\\y\\z", missing + "x\\y\\", reasonOfSystem(missing + "x\\y"));
   const std::string share = "\\\\brimsel-no-such-server\\share\\";
   expectOutcome("//brimsel-no-such-server/share/a/b", share + "a\\", reasonOfSystem(share + "a"));
-  for (const char* bare : {"", "C:", "\\\\server\\share"}) expectOutcome(bare, "\\", reasonOfSystem(""));
+  for (const char* bare : {"", "C:", "\\\\server\\share"})
+    expectOutcome(bare, "\\", reasonOfSystem(""));
 }
 #endif
 

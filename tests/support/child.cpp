@@ -39,7 +39,8 @@ std::string support::inChild(const std::function<int()>& body, std::size_t addre
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   if (pid < 0) return "fork failed";
-  return WIFEXITED(status) ? "exit " + std::to_string(WEXITSTATUS(status)) : "signal " + std::to_string(WTERMSIG(status));
+  return WIFEXITED(status) ? "exit " + std::to_string(WEXITSTATUS(status))
+                           : "signal " + std::to_string(WTERMSIG(status));
 }
 
 bool support::refuseSystemCall(long number, int error) {
@@ -47,9 +48,11 @@ bool support::refuseSystemCall(long number, int error) {
   sock_filter filter[] = {
       BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
       BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<unsigned>(number), 0, 1),
-      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (static_cast<unsigned>(error) & SECCOMP_RET_DATA)),
+      BPF_STMT(BPF_RET | BPF_K,
+               SECCOMP_RET_ERRNO | (static_cast<unsigned>(error) & SECCOMP_RET_DATA)),
       BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW)};
   const sock_fprog program = {sizeof filter / sizeof filter[0], filter};
-  return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+  return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+         prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
 }
 #endif

@@ -33,7 +33,10 @@ namespace support {
 
 static sockaddr_in loopback(int port) {
 #if defined(_WIN32)
-  static const bool started = [] { WSADATA data; return WSAStartup(MAKEWORD(2, 2), &data) == 0; }();
+  static const bool started = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
   (void)started;
 #endif
   sockaddr_in at;
@@ -48,7 +51,8 @@ int listenLoopback(int& port) {
   sockaddr_in at = loopback(0);
   Length len = sizeof at;
   const int s = own(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-  if (s != -1 && ::bind(raw(s), reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 && ::listen(raw(s), 16) == 0 &&
+  if (s != -1 && ::bind(raw(s), reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 &&
+      ::listen(raw(s), 16) == 0 &&
       ::getsockname(raw(s), reinterpret_cast<sockaddr*>(&at), &len) == 0) {
     port = ntohs(at.sin_port);
     return s;
@@ -58,16 +62,19 @@ int listenLoopback(int& port) {
 }
 
 int acceptConnection(int listener, int timeoutMs) {
-  const int s = waitForData(listener, timeoutMs) ? own(::accept(raw(listener), nullptr, nullptr)) : -1;
+  const int s =
+      waitForData(listener, timeoutMs) ? own(::accept(raw(listener), nullptr, nullptr)) : -1;
   const int on = 1;
-  if (s != -1) ::setsockopt(raw(s), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+  if (s != -1)
+    ::setsockopt(raw(s), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
   return s;
 }
 
 int connectLoopback(int port) {
   const sockaddr_in at = loopback(port);
   const int s = own(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-  if (s != -1 && ::connect(raw(s), reinterpret_cast<const sockaddr*>(&at), sizeof at) == 0) return s;
+  if (s != -1 && ::connect(raw(s), reinterpret_cast<const sockaddr*>(&at), sizeof at) == 0)
+    return s;
   closeSocket(s);
   return -1;
 }
@@ -80,7 +87,9 @@ bool waitForData(int s, int timeoutMs) {
   return ::select(s + 1, &readable, nullptr, nullptr, &tv) > 0;
 }
 
-long receiveBlocking(int s, char* buffer, std::size_t capacity) { return ::recv(raw(s), buffer, chunk(capacity), 0); }
+long receiveBlocking(int s, char* buffer, std::size_t capacity) {
+  return ::recv(raw(s), buffer, chunk(capacity), 0);
+}
 
 bool sendAll(int s, const char* data, std::size_t length) {
   for (long n = 0; length > 0; data += n, length -= static_cast<std::size_t>(n)) {

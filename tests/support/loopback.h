@@ -11,10 +11,10 @@
 
 namespace support {
 
-int listenLoopback(int& port);                    // at a free port, stored in `port`
+int listenLoopback(int& port);                      // at a free port, stored in `port`
 int acceptConnection(int listener, int timeoutMs);  // small writes go out at once
-int connectLoopback(int port);                    // a plain client connection
-bool waitForData(int s, int timeoutMs);           // bytes or the peer's close to read
+int connectLoopback(int port);                      // a plain client connection
+bool waitForData(int s, int timeoutMs);             // bytes or the peer's close to read
 long receiveBlocking(int s, char* buffer, std::size_t capacity);  // 0 at the peer's close
 bool sendAll(int s, const char* data, std::size_t length);
 void closeSocket(int s);
@@ -32,8 +32,8 @@ class Peer {
   // closed or nothing came for ten seconds.
   std::vector<std::string> messages(std::size_t count);
   bool closedByClient();  // within ten seconds; what it sends is dropped
-  void close() const;  // the client reads the end of the stream
-  void reset();        // the client sees a reset
+  void close() const;     // the client reads the end of the stream
+  void reset();           // the client sees a reset
 
  private:
   long receive();

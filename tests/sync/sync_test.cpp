@@ -4,7 +4,6 @@
 #include <brimsel/mutex.h>
 #include <brimsel/publisher.h>
 #include <brimsel/semaphore.h>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -37,8 +36,12 @@ struct Contender {
     let();
     thread.join();
   }
-  bool acquired(std::chrono::milliseconds limit) { return support::eventually([&] { return got.load(); }, limit); }
-  void let() { std::call_once(once, [&] { release.set_value(); }); }
+  bool acquired(std::chrono::milliseconds limit) {
+    return support::eventually([&] { return got.load(); }, limit);
+  }
+  void let() {
+    std::call_once(once, [&] { release.set_value(); });
+  }
   std::promise<void> release;
   std::once_flag once;
   std::atomic<bool> got{false};
@@ -79,7 +82,11 @@ TEST(Mutex, CountsLevelsRefusesStrayUnlocksAndExcludes) {
       }
     });
   }
-  support::endsInTime([&] { for (std::thread& t : threads) t.join(); }, "contending for the mutex");
+  support::endsInTime(
+      [&] {
+        for (std::thread& t : threads) t.join();
+      },
+      "contending for the mutex");
   EXPECT_EQ(counter, 80000);
 }
 
@@ -93,9 +100,11 @@ TEST(Semaphore, SignalsWaitsTimeoutsAndCopiesThatShareOneEvent) {
   s.signal(false);
   EXPECT_TRUE(s.wait(0));
   EXPECT_FALSE(s.wait(0));
-  for (unsigned long timeout : {999ul, static_cast<unsigned long>(Semaphore::nINFINITE),
-                                static_cast<unsigned long>(sizeof(long) > 4 ? 0x100000064ull : 1999)}) {
-    std::future<bool> waiting = std::async(std::launch::async, [&s, timeout] { return s.wait(timeout); });
+  for (unsigned long timeout :
+       {999ul, static_cast<unsigned long>(Semaphore::nINFINITE),
+        static_cast<unsigned long>(sizeof(long) > 4 ? 0x100000064ull : 1999)}) {
+    std::future<bool> waiting =
+        std::async(std::launch::async, [&s, timeout] { return s.wait(timeout); });
     EXPECT_FALSE(readyWithin(waiting, std::chrono::milliseconds(300))) << timeout;
     s.signal(true);
     ASSERT_TRUE(readyWithin(waiting)) << timeout;
@@ -118,10 +127,13 @@ TEST(Semaphore, SignalsWaitsTimeoutsAndCopiesThatShareOneEvent) {
   }
   EXPECT_EQ(detail::openSemaphoreEvents(), before);
   using Brimsel::platform::WaitResult;
-  const std::pair<WaitResult, const char*> raisedBy[] = {
-      {WaitResult::abandoned, "4200:Abandoned."}, {WaitResult::failed, "4200:Failed."}, {WaitResult::unknown, "4201:"}};
-  for (const auto& [result, outcome] : raisedBy) EXPECT_EQ(raised([&] { detail::semaphoreWaitOutcome(result); }), outcome);
-  EXPECT_TRUE(detail::semaphoreWaitOutcome(WaitResult::signalled) && !detail::semaphoreWaitOutcome(WaitResult::timedOut));
+  const std::pair<WaitResult, const char*> raisedBy[] = {{WaitResult::abandoned, "4200:Abandoned."},
+                                                         {WaitResult::failed, "4200:Failed."},
+                                                         {WaitResult::unknown, "4201:"}};
+  for (const auto& [result, outcome] : raisedBy)
+    EXPECT_EQ(raised([&] { detail::semaphoreWaitOutcome(result); }), outcome);
+  EXPECT_TRUE(detail::semaphoreWaitOutcome(WaitResult::signalled) &&
+              !detail::semaphoreWaitOutcome(WaitResult::timedOut));
 }
 
 #if !defined(_WIN32)
@@ -135,19 +147,22 @@ TEST(Event, EachSignalReleasesOneWaiter) {
       Event* e = eventCreate();
       std::atomic<unsigned long> released(0);
       std::vector<std::thread> waiters;
-      for (unsigned long i = 0; i < n; ++i) waiters.emplace_back([&] { released += eventWait(e, 5000) == WaitResult::signalled; });
+      for (unsigned long i = 0; i < n; ++i)
+        waiters.emplace_back([&] { released += eventWait(e, 5000) == WaitResult::signalled; });
       ASSERT_TRUE(support::eventually([&] { return eventWaiting(e) == n; }));
       for (unsigned long i = 0; i < n; ++i) eventSet(e);
       const bool stolen = eventWait(e, 0) == WaitResult::signalled;
       for (std::thread& t : waiters) t.join();
       eventClose(e);
-      ASSERT_TRUE(released == n && !stolen) << n << " waiters, round " << round << ", released " << released;
+      ASSERT_TRUE(released == n && !stolen)
+          << n << " waiters, round " << round << ", released " << released;
     }
   }
   Event* e = eventCreate();
   eventSet(e);
   eventSet(e);
-  EXPECT_EQ(std::async(std::launch::async, [&] { return eventWait(e, 5000); }).get(), WaitResult::signalled);
+  EXPECT_EQ(std::async(std::launch::async, [&] { return eventWait(e, 5000); }).get(),
+            WaitResult::signalled);
   EXPECT_TRUE(eventWait(e, 0) == WaitResult::timedOut && eventWait(e, 20) == WaitResult::timedOut);
   eventClose(e);
 }
@@ -161,7 +176,8 @@ struct Board {
     Board* board = nullptr;
     std::function<void(Publisher*, int)> action;
     void notify(Publisher* p, int reason, void* data) override {
-      board->log += std::to_string(this - board->subs) + (reason == 0 ? (data == nullptr ? "n" : "c") : "d");
+      board->log +=
+          std::to_string(this - board->subs) + (reason == 0 ? (data == nullptr ? "n" : "c") : "d");
       if (reason == Publisher::nREASON_DESTROYED && data != p) board->log += "?";
       if (action) action(p, reason);
     }
@@ -202,7 +218,8 @@ TEST(Publisher, WalksInAddressOrderOverTheSetAsItWasWhenTheWalkBegan) {
   b.subs[2].action = [](Publisher*, int) { throw std::runtime_error("subscriber failed"); };
   EXPECT_THROW(p.changed(&gData), std::runtime_error);
   EXPECT_EQ(b.log, "0c1c2c");
-  support::endsInTime([&] { p.removeSubscriber(&b.subs[2]); }, "a walk that raised left the mutex held:");
+  support::endsInTime([&] { p.removeSubscriber(&b.subs[2]); },
+                      "a walk that raised left the mutex held:");
   EXPECT_EQ(b.subs[1].subscriberContext(), &b.subs[1]);
 }
 
