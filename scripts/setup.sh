@@ -11,7 +11,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine
-  clang libclang-rt-14-dev libfuzzer-14-dev
+  clang libclang-rt-14-dev libfuzzer-14-dev clang-format clang-tidy python3
   rsyslog locales
   libboost-dev libabsl-dev libpoco-dev libisal-dev
   doxygen lintian dpkg-dev file unzip abigail-tools

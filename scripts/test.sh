@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Builds and runs every test of the library on both platforms:
-#   1. checks: the licence tag of every file (scripts/spdx.sh) and the README's
-#      code blocks against the files they quote (scripts/snippets.sh);
+#   1. checks: the licence tag of every file (scripts/spdx.sh), the format of
+#      every C++ file (scripts/format.sh) and the README's code blocks against
+#      the files they quote (scripts/snippets.sh);
 #   2. Linux debug build: unit tests, the examples and the README's tour
 #      (benchmarks compiled, not run);
-#   3. Windows x64 cross build (mingw-w64): the same tests under Wine;
+#   3. Windows x64 cross build (mingw-w64): the same tests under Wine; then
+#      clang-tidy over both platforms' library sources (scripts/tidy.sh);
 #   4. the static library on Linux and on Windows (under Wine): the example
 #      programs and the tour linked with it, run as their tests;
 #   5. Linux with address + undefined-behaviour sanitizers: the unit tests;
@@ -90,9 +92,10 @@ symbols() {
 
 run_stage() {
   case "$1" in
-    checks)   scripts/spdx.sh && scripts/snippets.sh && passed=$((passed + 2)) ;;
+    checks)   scripts/spdx.sh && scripts/format.sh && scripts/snippets.sh && passed=$((passed + 3)) ;;
     linux)    build linux-debug && run_ctest linux-debug ;;
-    windows)  start_wine && build windows-cross && run_ctest windows-cross ;;
+    windows)  start_wine && build windows-cross && run_ctest windows-cross &&
+              scripts/tidy.sh && passed=$((passed + 1)) ;;
     static)   start_wine && build linux-static && run_ctest linux-static &&
               build windows-static && run_ctest windows-static ;;
     asan)     build linux-asan && run_ctest linux-asan ;;
