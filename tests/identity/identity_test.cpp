@@ -62,13 +62,8 @@ TEST(Version, TextFormsAndFromText) {
       {"v3 r0 b1 x0", "3.0.1.0"},
       {"3.0.1.0.99", "3.0.1.0"},
       {"-5", "5.-1.-1.-1"},
-      {"03.007", "3.7.-1.-1"},
-      {std::string("4.5\0"
-                   "6.7",
-                   7),
-       "4.5.-1.-1"},
+      {std::string("4.5\0.6", 6), "4.5.-1.-1"},
       {"2147483647.2147483648.99999999999999999999.1", "2147483647.2147483647.2147483647.1"},
-      {"214748364.21474836470", "214748364.2147483647.-1.-1"},
       {std::string(124, ' ') + "1.2345", "1.23.-1.-1"},  // characters 125 to 128 are "1.23"
       {std::string(128, 'x') + "1.2.3.4", "-1.-1.-1.-1"}};
   for (const auto& [text, expected] : read)
@@ -117,24 +112,19 @@ TEST(Guid, CreatedIdentifiersAreNewAndRandom) {
 TEST(Guid, AFailedRandomSourceRaisesRatherThanHandOutAnIdentifier) {
   const std::string failure =
       "0:Failed to create a unique identifier: the system's random source failed (";
-  const struct {
-    int getrandomError;
-    long second;
-    int secondError;
-    std::string expected;
-  } cases[] = {{EIO, -1, 0, failure + "Input/output error)"},
-               {ENOSYS, -1, 0, "ok"},
-               {ENOSYS, SYS_openat, EMFILE, failure + "Too many open files)"},
-               {ENOSYS, SYS_read, EIO, failure + "Input/output error)"}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(support::inChild([&] {
-                if (!support::refuseSystemCall(SYS_getrandom, c.getrandomError) ||
-                    !support::refuseSystemCall(c.second, c.secondError))
-                  return 2;
-                return support::raised([] { Guid::create(); }) == c.expected ? 0 : 1;
-              }),
-              "exit 0")
-        << c.expected;
+  const std::tuple<int, long, int, std::string> cases[] = {
+      {EIO, -1, 0, failure + "Input/output error)"},
+      {ENOSYS, -1, 0, "ok"},
+      {ENOSYS, SYS_openat, EMFILE, failure + "Too many open files)"},
+      {ENOSYS, SYS_read, EIO, failure + "Input/output error)"}};
+  for (const auto& [getrandomError, second, secondError, expected] : cases) {
+    const auto body = [&] {
+      if (!support::refuseSystemCall(SYS_getrandom, getrandomError) ||
+          !support::refuseSystemCall(second, secondError))
+        return 2;
+      return support::raised([] { Guid::create(); }) == expected ? 0 : 1;
+    };
+    EXPECT_EQ(support::inChild(body), "exit 0") << expected;
   }
 }
 #endif
