@@ -8,12 +8,16 @@
 #include <brimsel/mutex.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace Brimsel {
+
+namespace detail {
+struct DaemonCommCore;
+}  // namespace detail
 
 /// The TCP client of a daemon.
 ///
@@ -207,22 +211,9 @@ class BRIMSEL_API DaemonComm {
   void processStream(const std::string& text);
 
  private:
-  // One connection: its socket, the wake-up channel and the response thread
-  // that reads it (defined in daemoncomm.cpp).
-  struct Link;
-  // What the response thread has read and not yet delivered.
-  struct Received;
-
-  void startThread(int socket);
-  void responseThread(Link* link);
-  bool serve(Link* link, Received& received);
-  void deliverReceived(Received& received, std::size_t count);
-  void deliver(const char* text, std::size_t length, std::string& piece);
-  void lose(Link* link);
-  void report(Status status, const std::string& text);
-  Link* detach();
-  void retire(Link* link);
-  void reap(bool waitForOthers);
+  // The connection machinery (the response thread, ending and joining
+  // connections), in daemoncomm.cpp.
+  friend struct detail::DaemonCommCore;
 
   std::atomic<int> _nSocket;
   std::atomic<bool> _bRunning;
@@ -238,20 +229,20 @@ class BRIMSEL_API DaemonComm {
   std::string _strUser;
   std::string _strPassword;
 
-  // Guards the links below; never held across a call that may block.
-  std::mutex _mxLinks;
-  // Signalled when a retired link has been joined or its last sender left.
-  std::condition_variable _cvLinks;
-  // The open connection; null when there is none.
-  Link* _pLink;
-  // Connections given up whose threads have not been joined yet, a list
-  // through Link::nextRetired: each is joined exactly once, by whichever call
-  // takes it off the list.
-  Link* _pRetired;
-  // How many calls are joining retired links right now, and how many
-  // disconnect() calls are under way (the destructor waits for both).
+  // How many calls are joining this object's ended connections right now,
+  // and how many disconnect() calls are under way: the destructor waits for
+  // both. Guarded by a lock of daemoncomm.cpp, which also keeps the
+  // connections themselves.
   int _nJoining;
   int _nDisconnecting;
+  // Not used; with the two threads below they keep the size and layout the
+  // class has had since 3.0.1.
+  std::atomic<unsigned> _nReserved;
+  // Keeps the bytes of concurrent sends apart, and a socket from being
+  // closed under a send.
+  std::mutex _mxSend;
+  std::thread _reservedThread;
+  std::thread _reservedRetired;
 
   static std::atomic<bool> _bWSStarted;
 };
