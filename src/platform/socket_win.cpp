@@ -82,8 +82,8 @@ void abortSocket(int s) {
   ::shutdown(toSocket(s), SD_BOTH);
   // A socket is a file handle: cancelling its I/O from here ends a send
   // that another thread has blocked on it, which shutdown does not.
-  ::CancelIoEx(reinterpret_cast<HANDLE>(toSocket(s)),
-               nullptr);  // NOLINT(performance-no-int-to-ptr)
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the socket is the handle
+  ::CancelIoEx(reinterpret_cast<HANDLE>(toSocket(s)), nullptr);
 }
 
 bool openWaker(Waker& waker) {
