@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// New identifiers on Linux: random (version 4) identifiers from the kernel's
-// random source.
+// Identifiers on Linux: random (version 4) identifiers from the kernel's
+// random source; the text form and the order as Windows has them.
 #include <fcntl.h>
 #include <sys/random.h>
 #include <unistd.h>
@@ -10,6 +10,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "guid_text.h"
 #include "platform/guid.h"
 
 namespace Brimsel {
@@ -74,6 +75,14 @@ bool createGuid(_GUID& guid, std::string& why) {
   std::memcpy(guid.Data4 + 1, bytes + 9, 7);
   return true;
 }
+
+bool parseGuid(const char* text, _GUID& guid) {
+  if (detail::parseGuidText(text, guid)) return true;
+  guid = _GUID();
+  return false;
+}
+
+int compareGuids(const _GUID& a, const _GUID& b) { return detail::compareGuidFields(a, b); }
 
 }  // namespace platform
 }  // namespace Brimsel
