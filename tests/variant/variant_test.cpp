@@ -71,8 +71,7 @@ TEST(Variant, ConversionMatrixAndCoerce) {
           << usual;
     }
   }
-  EXPECT_EQ(coerced(Variant(1), 8) + coerced(Variant(1), -1) + coerced(Variant(1), INT_MIN),
-            "kind 0kind 0kind 0");
+  for (int kind : {8, -1, INT_MIN}) EXPECT_EQ(coerced(Variant(1), kind), "kind 0") << kind;
   EXPECT_EQ(raised([] { Variant::typeFromInt(8); }), "4300:8");  // the number is the legend
   EXPECT_EQ(raised([] { Variant(string("x")).toTimestamp(); }), "4301:x > Timestamp");
 }
@@ -146,10 +145,13 @@ TEST(Variant, CopiesAndAssignmentsOfBuffersNamesAndTheCurrentTimeFlag) {
   EXPECT_TRUE(copy.toBinary() != source->toBinary() && assigned.toBinary() != source->toBinary());
   source.reset();
   EXPECT_EQ(coerced(copy, 7) + coerced(assigned, 7), "0 255 7 0 255 7 ");
+  // On Windows the C++ runtime's DLL copies the text, where no allocation can be made to fail.
+#if !defined(_WIN32)
   const unsigned char* buffer = copy.toBinary();
   support::failNextAllocation();
   EXPECT_THROW(copy = text, std::bad_alloc);
   EXPECT_TRUE(copy.toBinary() == buffer && coerced(Variant(copy), 7) == "0 255 7 ");
+#endif
   support::failNextAllocation();
   EXPECT_THROW(text = copy, std::bad_alloc);
   EXPECT_EQ(text.toString() + std::to_string(text.length()), string(200, 'x') + "4294967295");
@@ -229,8 +231,7 @@ TEST(Expand, SameAsRestartingAtTheFrontAndStopsInLittleMemory) {
         Variant(reference::replace(string(10, '#'), "#", "$(w" + std::to_string(level - 1) + ")"));
   for (const string templ : {"[$(x)]", "$(y)", "<$(w10)>", "$(d)"}) {
     const auto stops = [&] { return expanded(templ, vars) == "3001:" + templ ? 0 : 1; };
-    EXPECT_EQ(support::inChild(stops, std::size_t(256) << 20, std::chrono::seconds(60)), "exit 0")
-        << templ;
+    EXPECT_EQ(support::inChild(stops, 256u << 20, std::chrono::seconds(60)), "exit 0") << templ;
   }
 #endif
 }
