@@ -11,34 +11,27 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <thread>
+#include "support.h"
 
 std::string support::inChild(const std::function<int()>& body, std::size_t addressSpace,
                              std::chrono::milliseconds limit) {
   const pid_t pid = fork();
   if (pid == 0) {
     const rlimit as = {addressSpace, addressSpace};
-    int code = 126;
-    if (addressSpace == 0 || setrlimit(RLIMIT_AS, &as) == 0) {
-      try {
-        code = body();
-      } catch (...) {
-        code = 125;
-      }
+    if (addressSpace != 0 && setrlimit(RLIMIT_AS, &as) != 0) _exit(126);
+    try {
+      _exit(body());
+    } catch (...) {
+      _exit(125);
     }
-    _exit(code);
   }
   int status = 0;
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (pid > 0 && waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return "timed out";
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
   if (pid < 0) return "fork failed";
+  if (!support::eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limit)) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return "timed out";
+  }
   return WIFEXITED(status) ? "exit " + std::to_string(WEXITSTATUS(status))
                            : "signal " + std::to_string(WTERMSIG(status));
 }

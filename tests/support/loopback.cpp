@@ -1,59 +1,45 @@
 // SPDX-License-Identifier: MIT
+// Sockets pass as ints: Winsock's SOCKET converts both ways, INVALID_SOCKET
+// to and from -1.
 #include "loopback.h"
 
-#include <climits>
-#include <cstdint>
-#include <cstring>
 #include <stdexcept>
-#include <utility>
 
 #if defined(_WIN32)
 #include <winsock2.h>
 #include <ws2tcpip.h>
-using Length = int;
-static SOCKET raw(int s) { return static_cast<SOCKET>(static_cast<std::intptr_t>(s)); }
-static int own(SOCKET s) { return s == INVALID_SOCKET ? -1 : static_cast<int>(s); }
-static int chunk(std::size_t n) { return n > INT_MAX ? INT_MAX : static_cast<int>(n); }
-static const int kNoSignal = 0;
+#define MSG_NOSIGNAL 0  // Winsock raises no signal
+#define poll WSAPoll
 #else
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <sys/select.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-using Length = socklen_t;
-static int raw(int s) { return s; }
-static int own(int s) { return s; }
-static std::size_t chunk(std::size_t n) { return n; }
-static const int kNoSignal = MSG_NOSIGNAL;
 static int closesocket(int s) { return ::close(s); }
 #endif
 
 namespace support {
 
-static sockaddr_in loopback(int port) {
+// A new TCP socket and the address of `port` on 127.0.0.1.
+static int tcpSocket(sockaddr_in& at, int port) {
 #if defined(_WIN32)
-  static const bool started = [] {
-    WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  }();
-  (void)started;
+  static WSADATA data;
+  [[maybe_unused]] static const int started = WSAStartup(MAKEWORD(2, 2), &data);  // once
 #endif
-  sockaddr_in at;
-  std::memset(&at, 0, sizeof at);
+  at = {};
   at.sin_family = AF_INET;
   at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   at.sin_port = htons(static_cast<unsigned short>(port));
-  return at;
+  return static_cast<int>(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
 }
 
 int listenLoopback(int& port) {
-  sockaddr_in at = loopback(0);
-  Length len = sizeof at;
-  const int s = own(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-  if (s != -1 && ::bind(raw(s), reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 &&
-      ::listen(raw(s), 16) == 0 &&
-      ::getsockname(raw(s), reinterpret_cast<sockaddr*>(&at), &len) == 0) {
+  sockaddr_in at;
+  socklen_t length = sizeof at;
+  const int s = tcpSocket(at, 0);
+  if (s != -1 && ::bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 &&
+      ::listen(s, 16) == 0 && ::getsockname(s, reinterpret_cast<sockaddr*>(&at), &length) == 0) {
     port = ntohs(at.sin_port);
     return s;
   }
@@ -62,56 +48,44 @@ int listenLoopback(int& port) {
 }
 
 int acceptConnection(int listener, int timeoutMs) {
-  const int s =
-      waitForData(listener, timeoutMs) ? own(::accept(raw(listener), nullptr, nullptr)) : -1;
-  const int on = 1;
-  if (s != -1)
-    ::setsockopt(raw(s), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-  return s;
+  if (!waitForData(listener, timeoutMs)) return -1;
+  const int on = 1, s = static_cast<int>(::accept(listener, nullptr, nullptr));
+  ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+  return s;  // -1 when accept failed, which setsockopt then only reported
 }
 
 int connectLoopback(int port) {
-  const sockaddr_in at = loopback(port);
-  const int s = own(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-  if (s != -1 && ::connect(raw(s), reinterpret_cast<const sockaddr*>(&at), sizeof at) == 0)
-    return s;
+  sockaddr_in at;
+  const int s = tcpSocket(at, port);
+  if (s != -1 && ::connect(s, reinterpret_cast<const sockaddr*>(&at), sizeof at) == 0) return s;
   closeSocket(s);
   return -1;
 }
 
 bool waitForData(int s, int timeoutMs) {
-  fd_set readable;
-  FD_ZERO(&readable);
-  FD_SET(raw(s), &readable);
-  timeval tv = {timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-  return ::select(s + 1, &readable, nullptr, nullptr, &tv) > 0;
+  pollfd p = {static_cast<decltype(pollfd::fd)>(s), POLLIN, 0};
+  return ::poll(&p, 1, timeoutMs) > 0;
 }
 
 long receiveBlocking(int s, char* buffer, std::size_t capacity) {
-  return ::recv(raw(s), buffer, chunk(capacity), 0);
+  return ::recv(s, buffer, capacity, 0);
 }
 
 bool sendAll(int s, const char* data, std::size_t length) {
-  for (long n = 0; length > 0; data += n, length -= static_cast<std::size_t>(n)) {
-    if ((n = ::send(raw(s), data, chunk(length), kNoSignal)) <= 0) return false;
-  }
+  for (long n = 0; length > 0; data += n, length -= static_cast<std::size_t>(n))
+    if ((n = ::send(s, data, length, MSG_NOSIGNAL)) <= 0) return false;
   return true;
 }
 
 void closeSocket(int s) {
-  if (s != -1) closesocket(raw(s));
+  if (s != -1) closesocket(s);
 }
 
-Peer& Peer::operator=(Peer&& o) noexcept {
-  std::swap(_s, o._s);
-  return *this;
-}
-
-void Peer::close() const { ::shutdown(raw(_s), 1); }  // SHUT_WR, SD_SEND
+void Peer::close() const { ::shutdown(_s, 1); }  // SHUT_WR, SD_SEND
 
 void Peer::reset() {
   const linger l = {1, 0};
-  ::setsockopt(raw(_s), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l);
+  ::setsockopt(_s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l);
   closeSocket(std::exchange(_s, -1));
 }
 
@@ -125,13 +99,10 @@ long Peer::receive() {
 
 std::vector<std::string> Peer::messages(std::size_t count) {
   std::vector<std::string> got;
-  for (std::size_t end; got.size() < count;) {
-    if ((end = _pending.find('\x04')) != std::string::npos) {
-      got.push_back(_pending.substr(0, end));
-      _pending.erase(0, end + 1);
-    } else if (receive() <= 0) {
-      break;
-    }
+  for (std::size_t end; got.size() < count; _pending.erase(0, end + 1)) {
+    while ((end = _pending.find('\x04')) == std::string::npos)
+      if (receive() <= 0) return got;
+    got.push_back(_pending.substr(0, end));
   }
   return got;
 }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace support {
@@ -19,12 +20,15 @@ long receiveBlocking(int s, char* buffer, std::size_t capacity);  // 0 at the pe
 bool sendAll(int s, const char* data, std::size_t length);
 void closeSocket(int s);
 
-// One connection, closed when it goes; messages end at 0x04.
+// One connection, closed when it goes; messages end at 0x04. Handed on by
+// assignment only (a returned Peer needs no move).
 class Peer {
  public:
   explicit Peer(int s = -1) : _s(s) {}
-  Peer(Peer&& o) noexcept : _s(o._s) { o._s = -1; }
-  Peer& operator=(Peer&& o) noexcept;
+  Peer& operator=(Peer&& o) noexcept {
+    std::swap(_s, o._s);
+    return *this;
+  }
   ~Peer() { closeSocket(_s); }
   int socket() const { return _s; }
   bool write(const std::string& bytes) const { return sendAll(_s, bytes.data(), bytes.size()); }
@@ -47,7 +51,6 @@ class LoopbackServer {
   LoopbackServer();
   ~LoopbackServer() { closeSocket(_listener); }
   int port() const { return _port; }
-  std::string connectString() const { return "daemon://127.0.0.1:" + std::to_string(_port); }
   Peer accept(int timeoutMs = 10000) const { return Peer(acceptConnection(_listener, timeoutMs)); }
 
  private:
