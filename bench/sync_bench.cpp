@@ -78,7 +78,9 @@ struct BrimselSignal {
   void wait() { s.wait(Brimsel::Semaphore::nINFINITE); }
 };
 
-// One iteration: signal the partner thread and wait for its answer.
+// One iteration: signal the partner thread and wait for its answer. Both
+// threads on one CPU measure the hand-over itself rather than the scheduler's
+// placement: taskset -c 0 brimsel-bench --benchmark_filter=SemaphorePingPong.
 template <typename Signal>
 void pingPong(benchmark::State& state) {
   Signal ping;
