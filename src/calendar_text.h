@@ -85,7 +85,7 @@ inline bool allOfClass(const char* text, std::size_t size, unsigned char charCla
 
 // The atoi rule over [p, end): the fields hold no white space (nor '+'),
 // so the sign-and-digits part of it. Fields are at most four characters.
-inline int readInteger(const char* p, const char* end) { return readSigned(p, end); }
+inline int readInteger(const char* p, const char* end) { return readShortSigned(p, end); }
 
 // The strtod rule over [p, end) for text made of digits, ':' and '.': digits,
 // at most one '.', then digits, up to the first character that cannot

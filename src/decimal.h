@@ -30,6 +30,18 @@ inline int readSigned(const char*& p, const char* end) {
   return static_cast<int>(negative ? -value : value);
 }
 
+// readSigned() for a field of at most nine bytes, which no value overflows:
+// an optional '-', then digits up to the first other byte of [p, end). The
+// calendar's fixed-width fields are read by it, without paying for the sign
+// '+' and the saturation on every digit.
+inline int readShortSigned(const char* p, const char* end) {
+  const bool negative = p != end && *p == '-';
+  if (negative) ++p;
+  int value = 0;
+  for (; p != end && isDigit(*p); ++p) value = value * 10 + (*p - '0');
+  return negative ? -value : value;
+}
+
 // The atoi rule over [p, end): leading white space, then readSigned().
 inline int readAtoi(const char* p, const char* end) {
   while (p != end && isSpace(*p)) ++p;
