@@ -106,7 +106,9 @@ TEST_F(Daemon, ParseConnectSendReceiveAndDisconnect) {
     EXPECT_EQ(raised([&] { comm.connect(); }, &e), std::string("1001:") + legend) << text;
     EXPECT_TRUE(!e.isFatal() && e.file() == "daemoncomm.cpp" && !comm.isConnected() &&
                 !comm.send("x") && !comm.disconnect());
-    EXPECT_EQ(raised([&] { comm.createPingRequest(); }), "1002:Client is not connected to daemon");
+    EXPECT_EQ(raised([&] { comm.createPingRequest(); }, &e),
+              "1002:Client is not connected to daemon");
+    EXPECT_FALSE(e.isFatal());
   }
   support::Peer peer = open(comm, "localhost");
   const std::string zeros("\0a\0\0b\0", 6);

@@ -75,6 +75,9 @@ TEST(Guid, TextFormAndCreatedIdentifiersOrTheReasonWhyNot) {
   EXPECT_EQ(Guid::fromString(std::string("ffffffff-0bcd-abcd-ffEE-000ab0c1d2e3\0x", 38)),
             Guid(high));
   EXPECT_EQ(Guid::null.asString(), "00000000-0000-0000-0000-000000000000");
+  // Zero fields are read like any other, not taken for a refusal.
+  EXPECT_EQ(Guid::fromString("00000000-0000-0000-0000-000000000001").asString(),
+            "00000000-0000-0000-0000-000000000001");
   const std::string good = "12345678-9abc-DEF0-1234-56789abcdef0";
   for (std::size_t n = 0; n < good.size() * 8; ++n) {
     std::string bad = good;
